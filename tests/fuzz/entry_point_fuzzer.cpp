@@ -6,7 +6,9 @@
 // without lumStart and repeated lumInit all arise. After each call the
 // backend's discipline, the state invariants and every byte of the host's
 // records and canvases are checked.
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "backend_probe.h"
@@ -44,6 +46,31 @@ struct Session {
 };
 
 VisualizerState& state() { return visualizerState(); }
+
+// The canvases of the fixed shapes live for the whole run and are blanked
+// before each use: allocating them afresh for every frame would spend the
+// fuzzing time on page faults.
+GuardedCanvas& pooledCanvas(std::size_t shape) {
+    static std::optional<GuardedCanvas> pool[std::size(kShapes)];
+    if (!pool[shape]) {
+        const CanvasShape& s = kShapes[shape];
+        pool[shape].emplace(GuardedCanvas::declared(s.width, s.height, s.strideBytes, s.withPixels));
+    } else {
+        pool[shape]->reset();
+    }
+    return *pool[shape];
+}
+
+// A block of `n` bytes, written by `write`, placed at the very end of a heap
+// buffer so that AddressSanitizer reports any read past it.
+template <class Write>
+const uint8_t* blockOf(std::size_t n, Write write) {
+    constexpr std::size_t kLargest = std::size_t{0xFFFF} * 8;
+    static uint8_t* const buffer = new uint8_t[kLargest];
+    uint8_t* block = buffer + (kLargest - n);
+    write(block, n);
+    return block;
+}
 
 uint32_t decodeId(InputReader& in) {
     const uint8_t pick = in.u8();
@@ -175,12 +202,13 @@ void callDisplay(InputReader& in) {
         height = in.u8();
         strideBytes = (width + in.u8() % 5) * 4;
     }
-    GuardedCanvas canvas = GuardedCanvas::declared(width, height, strideBytes, withPixels);
+    std::optional<GuardedCanvas> custom;
+    GuardedCanvas& canvas = pick < shapes ? pooledCanvas(pick) : custom.emplace(GuardedCanvas::declared(width, height, strideBytes, withPixels));
     LumWindow window = pick == shapes + 1 ? nullptr : canvas.window();
 
-    // The block: null, the input's own bytes, or a full-scale fill.
+    // The block: null, the input's own bytes, or a full-scale fill. Blocks
+    // end where their buffer ends, so a read past the end shows.
     const uint8_t how = in.u8();
-    std::vector<uint8_t> block;
     const uint8_t* data = nullptr;
     uint32_t length = 0;
     switch (how % 4) {
@@ -188,23 +216,22 @@ void callDisplay(InputReader& in) {
         case 1: {
             std::size_t n = in.u16();
             const uint8_t* bytes = in.take(n);
-            block.assign(bytes, bytes + n);  // exactly sized, so an over-read shows
-            data = block.data();
+            data = blockOf(n, [bytes](uint8_t* to, std::size_t count) { std::copy(bytes, bytes + count, to); });
             length = static_cast<uint32_t>(n);
             break;
         }
         case 2: {
-            const std::size_t n = static_cast<std::size_t>(in.u16()) * (1 + in.u8() % 8);
-            block.assign(n, in.u8());
-            data = block.data();
+            // Up to 64 KiB, or eight times that when the top bit asks for it.
+            const std::size_t n = static_cast<std::size_t>(in.u16()) * ((how & 0x80) ? 8 : 1);
+            const uint8_t value = in.u8();
+            data = blockOf(n, [value](uint8_t* to, std::size_t count) { std::fill_n(to, count, value); });
             length = static_cast<uint32_t>(n);
             break;
         }
         default: {
             std::size_t n = (how >> 2) & 3;
             const uint8_t* bytes = in.take(n);
-            block.assign(bytes, bytes + n);
-            data = n > 0 ? block.data() : reinterpret_cast<const uint8_t*>(&how);
+            data = blockOf(n, [bytes](uint8_t* to, std::size_t count) { std::copy(bytes, bytes + count, to); });
             length = static_cast<uint32_t>(n);
             break;
         }

@@ -54,7 +54,8 @@ def frame(shape="160x120", block=b"\x10\x20\x00"):
 
 
 def fill(shape, count, times, byte):
-    return b"\x06" + window(shape) + b"\x02" + struct.pack("<H", count) + bytes([times - 1, byte])
+    assert times in (1, 8)
+    return b"\x06" + window(shape) + (b"\x82" if times == 8 else b"\x02") + struct.pack("<H", count) + bytes([byte])
 
 
 def null_data(shape, length):

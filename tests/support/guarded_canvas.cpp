@@ -1,5 +1,7 @@
 #include "guarded_canvas.h"
 
+#include <algorithm>
+
 namespace gyrotrail::testing {
 
 namespace {
@@ -19,40 +21,42 @@ GuardedCanvas::GuardedCanvas(int32_t width, int32_t height, int32_t strideBytes,
     : wellFormed_(wellFormed),
       stridePixels_(strideBytes > 0 ? static_cast<std::size_t>(strideBytes) / 4 : 0),
       rows_(height > 0 ? static_cast<std::size_t>(height) : 0),
-      buffer_(2 * kMargin + stridePixels_ * rows_, kGuard) {
+      columns_(wellFormed ? static_cast<std::size_t>(width) : 0),
+      buffer_(2 * kMargin + stridePixels_ * rows_) {
     canvas_ = LumCanvas{width, height, strideBytes, withPixels ? buffer_.data() + kMargin : nullptr};
-    for (std::size_t i = 0; i < stridePixels_ * rows_; ++i)
-        if (inCanvas(i)) buffer_[kMargin + i] = kBlank;
+    reset();
 }
 
-bool GuardedCanvas::inCanvas(std::size_t index) const {
-    return wellFormed_ && index < stridePixels_ * rows_ &&
-           index % stridePixels_ < static_cast<std::size_t>(canvas_.width > 0 ? canvas_.width : 0);
+void GuardedCanvas::reset() {
+    std::fill(buffer_.begin(), buffer_.end(), kGuard);
+    if (columns_ > 0)
+        for (std::size_t y = 0; y < rows_; ++y) std::fill_n(row(y), columns_, kBlank);
 }
 
-uint32_t GuardedCanvas::pixel(int32_t x, int32_t y) const {
-    return buffer_[kMargin + static_cast<std::size_t>(y) * stridePixels_ + static_cast<std::size_t>(x)];
-}
+uint32_t GuardedCanvas::pixel(int32_t x, int32_t y) const { return row(static_cast<std::size_t>(y))[x]; }
 
 std::size_t GuardedCanvas::count(uint32_t value) const {
     std::size_t n = 0;
-    for (std::size_t i = 0; i < stridePixels_ * rows_; ++i) n += inCanvas(i) && buffer_[kMargin + i] == value;
+    if (columns_ > 0)
+        for (std::size_t y = 0; y < rows_; ++y) n += static_cast<std::size_t>(std::count(row(y), row(y) + columns_, value));
     return n;
 }
 
 bool GuardedCanvas::guardsIntact() const {
-    for (std::size_t i = 0; i < buffer_.size(); ++i) {
-        const bool canvasPixel = i >= kMargin && inCanvas(i - kMargin);
-        if (!canvasPixel && buffer_[i] != kGuard) return false;
-    }
+    auto guards = [](const uint32_t* from, const uint32_t* to) {
+        return std::all_of(from, to, [](uint32_t v) { return v == kGuard; });
+    };
+    const uint32_t* begin = buffer_.data();
+    const uint32_t* end = begin + buffer_.size();
+    if (!guards(begin, begin + kMargin) || !guards(end - kMargin, end)) return false;
+    for (std::size_t y = 0; y < rows_; ++y)
+        if (!guards(row(y) + columns_, row(y) + stridePixels_)) return false;
     return true;
 }
 
 bool GuardedCanvas::untouched() const {
     if (!guardsIntact()) return false;
-    for (std::size_t i = 0; i < stridePixels_ * rows_; ++i)
-        if (inCanvas(i) && buffer_[kMargin + i] != kBlank) return false;
-    return true;
+    return count(kBlank) == columns_ * rows_;
 }
 
 }  // namespace gyrotrail::testing

@@ -28,6 +28,8 @@ public:
     GuardedCanvas(GuardedCanvas&&) = default;
 
     LumCanvas* window() { return &canvas_; }
+    // Blanks the canvas and restores every guard, for the next use.
+    void reset();
     // True when the declaration is one a plug-in may draw into.
     bool wellFormed() const { return wellFormed_; }
 
@@ -41,13 +43,15 @@ public:
 
 private:
     GuardedCanvas(int32_t width, int32_t height, int32_t strideBytes, bool withPixels, bool wellFormed);
-    bool inCanvas(std::size_t index) const;
+    const uint32_t* row(std::size_t y) const { return buffer_.data() + kMargin + y * stridePixels_; }
+    uint32_t* row(std::size_t y) { return buffer_.data() + kMargin + y * stridePixels_; }
 
     static constexpr std::size_t kMargin = 64;  // guard pixels before and after the rows
     LumCanvas canvas_{};
     bool wellFormed_;
     std::size_t stridePixels_;
     std::size_t rows_;
+    std::size_t columns_;  // canvas pixels per row; 0 when malformed
     std::vector<uint32_t> buffer_;
 };
 
