@@ -221,8 +221,10 @@ void callDisplay(InputReader& in) {
             break;
         }
         case 2: {
-            // Up to 64 KiB, or eight times that when the top bit asks for it.
-            const std::size_t n = static_cast<std::size_t>(in.u16()) * ((how & 0x80) ? 8 : 1);
+            // Up to 4 KiB, or up to 512 KiB when the top bit asks for it: long
+            // blocks mostly cost time, so they are the exception.
+            const std::size_t count = in.u16();
+            const std::size_t n = (how & 0x80) ? count * 8 : count >> 4;
             const uint8_t value = in.u8();
             data = blockOf(n, [value](uint8_t* to, std::size_t count) { std::fill_n(to, count, value); });
             length = static_cast<uint32_t>(n);

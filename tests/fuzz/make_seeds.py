@@ -55,7 +55,8 @@ def frame(shape="160x120", block=b"\x10\x20\x00"):
 
 def fill(shape, count, times, byte):
     assert times in (1, 8)
-    return b"\x06" + window(shape) + (b"\x82" if times == 8 else b"\x02") + struct.pack("<H", count) + bytes([byte])
+    encoded = count if times == 8 else count << 4
+    return b"\x06" + window(shape) + (b"\x82" if times == 8 else b"\x02") + struct.pack("<H", encoded) + bytes([byte])
 
 
 def null_data(shape, length):
