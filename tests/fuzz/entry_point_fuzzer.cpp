@@ -35,10 +35,11 @@ struct CanvasShape {
 };
 // Canvases of every kind a host might pass, the malformed ones included.
 constexpr CanvasShape kShapes[] = {
-    {0, 0, 0, true},          {1, 1, 4, true},         {2, 3, 12, true},      {301, 199, 304 * 4, true},
-    {64, 48, 64 * 4, true},   {4096, 1, 4096 * 4, true}, {1, 1024, 4, true},  {160, 120, 161 * 4, true},
-    {4, 4, 12, true},         {8, 8, 32, false},       {-4, 4, 16, true},     {4, -4, 16, true},
-    {8, 8, 33, true},         {16384, 2, 16384 * 4, true}, {3, 3, -12, true}, {5, 0, 20, true}};
+    {0, 0, 0, true},     {1, 1, 4, true},           {2, 3, 12, true},     {301, 199, 304 * 4, true},
+    {64, 48, 256, true}, {4096, 1, 4096 * 4, true}, {1, 1024, 4, true},   {160, 120, 161 * 4, true},
+    {4, 4, 12, true},    {8, 8, 32, false},         {-4, 4, 16, true},    {4, -4, 16, true},
+    {8, 8, 33, true},    {16384, 2, 16384 * 4, true}, {3, 3, -12, true}, {5, 0, 20, true},
+};
 
 struct Session {
     bool initialised = false;
@@ -203,7 +204,8 @@ void callDisplay(InputReader& in) {
         strideBytes = (width + in.u8() % 5) * 4;
     }
     std::optional<GuardedCanvas> custom;
-    GuardedCanvas& canvas = pick < shapes ? pooledCanvas(pick) : custom.emplace(GuardedCanvas::declared(width, height, strideBytes, withPixels));
+    GuardedCanvas& canvas = pick < shapes ? pooledCanvas(pick)
+                                          : custom.emplace(GuardedCanvas::declared(width, height, strideBytes, withPixels));
     LumWindow window = pick == shapes + 1 ? nullptr : canvas.window();
 
     // The block: null, the input's own bytes, or a full-scale fill. Blocks
@@ -223,8 +225,8 @@ void callDisplay(InputReader& in) {
         case 2: {
             // Up to 4 KiB, or up to 512 KiB when the top bit asks for it: long
             // blocks mostly cost time, so they are the exception.
-            const std::size_t count = in.u16();
-            const std::size_t n = (how & 0x80) ? count * 8 : count >> 4;
+            const std::size_t asked = in.u16();
+            const std::size_t n = (how & 0x80) ? asked * 8 : asked >> 4;
             const uint8_t value = in.u8();
             data = blockOf(n, [value](uint8_t* to, std::size_t count) { std::fill_n(to, count, value); });
             length = static_cast<uint32_t>(n);
