@@ -97,6 +97,13 @@ SEEDS = {
         b"".join(tiny("64x48", bytes(range(0xFD, 0xFD + n)) if n else b"") for n in [0, 1, 2, 3] * 3),
     "no-fade-no-rotation": init() + settings(length=2, speed=0, fade=0) + START +
         b"".join(frame("301x199", bytes([i, 200 - i, 3])) for i in range(10)),
+    "thin-lines": init() + settings(width=1, length=4, speed=5, zoom=99) + START +
+        b"".join(frame(s, bytes([i * 11 % 256, (i * 29 + 7) % 256, i % 256, 3])) for i in range(24)
+                 for s in ["64x48", "301x199", "2x3", (17, 9, 1)]) + set_(14, 0) +
+        b"".join(frame("160x120", bytes([200 - i, i, 9, 9])) for i in range(12)),
+    "far-points": init() + settings(width=1, length=6, speed=4, zoom=99) + START +
+        b"".join(fill(s, 0xFFFF, 8, b) for b in [0x7F, 0x80, 0x7F] for s in ["64x48", "1x1024", "4096x1"]) +
+        set_(11, 50) + b"".join(fill(s, 0xFFFF, 8, b) for b in [0x80, 0x7F] for s in ["301x199", "16384x2"]),
     "rotation-changes-mid-turn": init() + set_(13, 99) + START + b"".join(frame() for _ in range(150)) +
         set_(13, 1) + frame() + frame() + set_(13, 0) + frame() + set_(13, 7) + frame(),
 }
