@@ -54,7 +54,7 @@ protected:
         record.value = value;
         ASSERT_EQ(module.setParamInfo(id, &record), 1);
     }
-    // Many frames of loud, changing blocks into `window`; each must return 1.
+    // Many frames of loud blocks (every byte -128 or 127) into `window`; each must return 1.
     void frames(HWND window, int count, uint32_t length = 3000) {
         std::vector<int8_t> block(length);
         for (int i = 0; i < count; ++i) {
@@ -92,8 +92,10 @@ TEST_F(HostileHost, InvalidWindowHandlesDrawNothingAndKeepTheTrail) {
     const int before = hooks.contextsObtained;
     for (HWND handle : invalid) frames(handle, 20);
     EXPECT_EQ(hooks.contextsObtained, before) << "no context for a window that is not there";
-    // The trail went on from where it was: the next frame does not restart at the centre.
-    EXPECT_NE(nextStart(window.handle()), Point(60, 40));
+    // The trail goes on from its newest point, not from the centre: the second
+    // frame's, whose block gives A -50 and B -100, turned by one rotation step
+    // (3.1415/6) about the centre (60, 40).
+    EXPECT_EQ(nextStart(window.handle()), Point(-1, -53));
 }
 
 TEST_F(HostileHost, ADestroyedWindowIsSurvived) {
