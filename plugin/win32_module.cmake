@@ -16,9 +16,7 @@ add_library(gyrotrail SHARED
 set_target_properties(gyrotrail PROPERTIES PREFIX "" SUFFIX ".lum" OUTPUT_NAME gyrotrail)
 target_link_libraries(gyrotrail PRIVATE user32 gdi32)
 target_link_options(gyrotrail PRIVATE
-  "LINKER:--dynamicbase" "LINKER:--nxcompat" "LINKER:--no-undefined"
-  # An import library is of no use to a host that loads the module by name.
-  "LINKER:--disable-auto-import")
+  "LINKER:--dynamicbase" "LINKER:--nxcompat" "LINKER:--no-undefined")
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   target_link_options(gyrotrail PRIVATE "LINKER:--high-entropy-va")
 endif()
