@@ -53,6 +53,7 @@ HPEN WINAPI hookCreatePen(int style, int width, COLORREF colour) {
     if (pen != nullptr) {
         if (!livePens.empty()) fault("CreatePen while another pen exists");
         livePens.push_back(pen);
+        active->pensMade.push_back(pen);
         ++active->pensCreated;
         active->mostPensAtOnce = std::max(active->mostPensAtOnce, static_cast<int>(livePens.size()));
     }
@@ -162,6 +163,13 @@ ImportHooks::ImportHooks(HMODULE module) {
 ImportHooks::~ImportHooks() {
     for (const Patch& patch : patches_) writeSlot(patch.slot, patch.original);
     active = nullptr;
+}
+
+int ImportHooks::pensStillAlive() const {
+    int alive = 0;
+    for (HGDIOBJ pen : pensMade)
+        if (::GetObjectType(pen) != 0) ++alive;
+    return alive;
 }
 
 std::string ImportHooks::takeTrace() {

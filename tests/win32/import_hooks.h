@@ -29,12 +29,16 @@ public:
     // formats its own, and then forgotten.
     std::string takeTrace();
 
+    // Pens the module made that GDI still holds; 0 once it has cleaned up.
+    int pensStillAlive() const;
+
     std::vector<DrawCall> calls;
     int contextsObtained = 0;  // GetDC calls that gave a context
     int contextsReleased = 0;  // ReleaseDC calls that released one
     int pensCreated = 0;       // CreatePen calls that gave a pen
     int pensDeleted = 0;       // DeleteObject calls that deleted one of those
     int mostPensAtOnce = 0;
+    std::vector<HGDIOBJ> pensMade;    // every pen the module was given, in order
     std::vector<std::string> faults;  // calls that broke the pen and context discipline
 
 private:

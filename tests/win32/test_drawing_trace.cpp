@@ -46,6 +46,7 @@ TEST(DrawingTrace, ScriptedSessionMakesTheSameCallsAsTheNativeBuild) {
     EXPECT_EQ(firstDifference(expected, host.trace), "");
     EXPECT_GT(hooks.pensCreated, 1000);
     EXPECT_EQ(hooks.pensCreated, hooks.pensDeleted);
+    EXPECT_EQ(hooks.pensStillAlive(), 0);
     EXPECT_EQ(hooks.contextsObtained, hooks.contextsReleased);
     EXPECT_EQ(hooks.mostPensAtOnce, 1);
     EXPECT_TRUE(hooks.faults.empty()) << hooks.faults.front();

@@ -15,7 +15,8 @@
 namespace gyrotrail::testing {
 namespace {
 
-// The GDI objects this process holds, or -1 where the system does not count them.
+// The GDI objects this process holds, or -1 where the system does not count
+// them (Wine does not); the pens the hooks saw are then checked one by one.
 long gdiObjects() {
     ::SetLastError(0);
     const DWORD count = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
@@ -34,6 +35,7 @@ protected:
     }
     void TearDown() override {
         EXPECT_EQ(hooks.pensCreated, hooks.pensDeleted) << "every pen deleted";
+        EXPECT_EQ(hooks.pensStillAlive(), 0) << "GDI holds none of the module's pens";
         EXPECT_EQ(hooks.contextsObtained, hooks.contextsReleased) << "every context released";
         EXPECT_LE(hooks.mostPensAtOnce, 1);
         EXPECT_TRUE(hooks.faults.empty()) << hooks.faults.front();

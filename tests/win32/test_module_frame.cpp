@@ -2,6 +2,7 @@
 // imports, its security flags and its one resource, the version record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
