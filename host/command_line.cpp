@@ -140,6 +140,14 @@ int runCommandLine(int argc, char** argv) {
     playParams.add(*play);
     play->footer(std::string(conversionHelp) + playHelp());
 
+    // CLI11 would only say that a command is missing; name the unknown word.
+    if (argc > 1 && argv[1][0] != '-') {
+        const std::string word = argv[1];
+        if (word != "info" && word != "render" && word != "play") {
+            std::fprintf(stderr, "lumhost: unknown command '%s' (use info, render or play)\n", argv[1]);
+            return 2;
+        }
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

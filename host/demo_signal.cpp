@@ -43,7 +43,7 @@ private:
         // Movement: the figure's size grows over the first eight seconds, the
         // two channels drift apart from the fourth on (the figure leaves the
         // diagonal and swings), and everything fades over the last four.
-        const double size = 0.004 + 0.026 * ramp(t, 0.0, 8.0);
+        const double size = 0.004 + 0.018 * ramp(t, 0.0, 8.0);
         const double fade = 1.0 - ramp(t, 16.0, 19.5);
         const double spread = ramp(t, 4.0, 7.0);
         const double leftMove = std::sin(twoPi * 0.31 * t);
@@ -53,7 +53,7 @@ private:
         // throws the figure out and lets it fall back.
         const double beatTime = std::fmod(t, 0.5);
         const double beats = ramp(t, 9.0, 10.0) * (1.0 - ramp(t, 15.0, 16.5));
-        const double thump = beats * 0.05 * std::exp(-beatTime * 14.0) * (beatTime < 0.12 ? 1.0 : 0.0);
+        const double thump = beats * 0.012 * std::exp(-beatTime * 14.0) * (beatTime < 0.12 ? 1.0 : 0.0);
 
         // The chord: 240, 300 and 360 Hz (a major triad), the third swapping
         // sides every two beats, pulsing with the beat.

@@ -16,6 +16,7 @@
 #include "host/host_error.h"
 #include "host/interrupt.h"
 #include "host/output_file.h"
+#include "host/temporary_folder.h"
 
 extern char** environ;
 
@@ -50,6 +51,59 @@ class FfmpegSink final : public FrameSink {
 public:
     FfmpegSink(const SinkRequest& request, const std::string& extension) : file_(request.output) {
         ::close(file_.releaseDescriptor());  // ffmpeg writes the temporary file by name
+        try {
+            spawn(request, extension);
+        } catch (...) {
+            closeDescriptors();
+            throw;
+        }
+    }
+
+    ~FfmpegSink() override {
+        if (pipe_ >= 0) ::close(pipe_);
+        pipe_ = -1;
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
+        closeDescriptors();
+    }
+
+    void writeFrame(const LumCanvas& canvas) override {
+        const auto* bytes = reinterpret_cast<const char*>(canvas.pixels);
+        const auto rowBytes = static_cast<std::size_t>(canvas.width) * 4;
+        try {
+            if (static_cast<std::size_t>(canvas.stride) == rowBytes) {
+                writeAll(pipe_, bytes, rowBytes * static_cast<std::size_t>(canvas.height), "to ffmpeg");
+            } else {
+                for (int32_t y = 0; y < canvas.height; ++y)
+                    writeAll(pipe_, bytes + static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.stride), rowBytes,
+                             "to ffmpeg");
+            }
+        } catch (const Interrupted&) {
+            throw;
+        } catch (const HostError&) {
+            // The pipe broke: ffmpeg has stopped; its own words say why.
+            waitForExit();
+            throw HostError("ffmpeg failed: " + lastLogLine());
+        }
+    }
+
+    void finish() override {
+        ::close(pipe_);
+        pipe_ = -1;
+        const int status = waitForExit();
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            const std::string how = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                                      : "signal " + std::to_string(WTERMSIG(status));
+            throw HostError("ffmpeg failed (" + how + "): " + lastLogLine());
+        }
+        file_.commit();
+    }
+
+private:
+    void spawn(const SinkRequest& request, const std::string& extension) {
         openLog();
         int pipeEnds[2];
         if (::pipe2(pipeEnds, O_CLOEXEC) != 0) throw HostError(std::string("cannot start ffmpeg: ") + std::strerror(errno));
@@ -90,56 +144,17 @@ public:
         }
     }
 
-    ~FfmpegSink() override {
+    void closeDescriptors() {
         if (pipe_ >= 0) ::close(pipe_);
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-            }
-        }
         if (logFd_ >= 0) ::close(logFd_);
-        if (!logPath_.empty()) ::unlink(logPath_.c_str());
+        pipe_ = logFd_ = -1;
     }
 
-    void writeFrame(const LumCanvas& canvas) override {
-        const auto* bytes = reinterpret_cast<const char*>(canvas.pixels);
-        const auto rowBytes = static_cast<std::size_t>(canvas.width) * 4;
-        try {
-            if (static_cast<std::size_t>(canvas.stride) == rowBytes) {
-                writeAll(pipe_, bytes, rowBytes * static_cast<std::size_t>(canvas.height), "to ffmpeg");
-            } else {
-                for (int32_t y = 0; y < canvas.height; ++y)
-                    writeAll(pipe_, bytes + static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.stride), rowBytes,
-                             "to ffmpeg");
-            }
-        } catch (const Interrupted&) {
-            throw;
-        } catch (const HostError&) {
-            // The pipe broke: ffmpeg has stopped; its own words say why.
-            waitForExit();
-            throw HostError("ffmpeg failed: " + lastLogLine());
-        }
-    }
-
-    void finish() override {
-        ::close(pipe_);
-        pipe_ = -1;
-        const int status = waitForExit();
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            const std::string how = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
-                                                      : "signal " + std::to_string(WTERMSIG(status));
-            throw HostError("ffmpeg failed (" + how + "): " + lastLogLine());
-        }
-        file_.commit();
-    }
-
-private:
+    // ffmpeg's messages go to a file, read back only when it fails.
     void openLog() {
-        const char* folder = std::getenv("TMPDIR");
-        std::string pattern = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/lumhost-ffmpeg-XXXXXX";
-        const int fd = ::mkstemp(pattern.data());
+        logPath_ = (logFolder_.path() / "ffmpeg.log").string();
+        const int fd = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd < 0) throw HostError(std::string("cannot make a log file for ffmpeg: ") + std::strerror(errno));
-        logPath_ = pattern;
         logFd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 10);
         ::close(fd);
         if (logFd_ < 0) throw HostError(std::string("cannot make a log file for ffmpeg: ") + std::strerror(errno));
@@ -164,6 +179,7 @@ private:
     }
 
     OutputFile file_;
+    TemporaryFolder logFolder_;
     pid_t pid_ = -1;
     int pipe_ = -1;
     int logFd_ = -1;
