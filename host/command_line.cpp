@@ -72,16 +72,24 @@ struct ParamOptions {
     }
 };
 
+int parseFps(const std::string& text) {
+    if (text.size() <= 4 && !text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
+        const int fps = std::stoi(text);
+        if (fps >= 1 && fps <= 1000) return fps;
+    }
+    throw HostError("--fps: expected a whole number from 1 to 1000, got '" + text + "'");
+}
+
 struct FrameArguments {
     std::string audio;
     std::string size = "1280x720";
     std::string layout = "planar";
-    int fps = 60;
+    std::string fps = "60";
     std::string plugin;
 
     void add(CLI::App& command) {
         command.add_option("AUDIO", audio, "Audio file (WAV, FLAC, Ogg Vorbis/Opus, MP3); none: the built-in demo");
-        command.add_option("--fps", fps, "Video frames (and sound blocks) per second")->capture_default_str()->check(CLI::Range(1, 1000));
+        command.add_option("--fps", fps, "Video frames (and sound blocks) per second, 1 to 1000")->capture_default_str();
         command.add_option("--size", size, "Canvas size WIDTHxHEIGHT")->capture_default_str();
         command.add_option("--layout", layout, "How channels fill a block: planar or interleaved")
             ->capture_default_str()
@@ -97,7 +105,7 @@ struct FrameArguments {
         const auto parsed = parseFrameSize(size);
         options.width = parsed.width;
         options.height = parsed.height;
-        options.fps = fps;
+        options.fps = parseFps(fps);
         options.layout = layout == "interleaved" ? BlockLayout::interleaved : BlockLayout::planar;
         return options;
     }

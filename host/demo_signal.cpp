@@ -42,9 +42,10 @@ private:
     std::pair<float, float> sampleAt(double t) {
         // Movement: the figure's size grows over the first eight seconds, the
         // two channels drift apart from the fourth on (the figure leaves the
-        // diagonal and swings), and everything fades over the last four.
-        const double size = 0.004 + 0.018 * ramp(t, 0.0, 8.0);
+        // diagonal and swings), and over the last four seconds the sound fades
+        // while the figure settles to a calmer size, still turning.
         const double fade = 1.0 - ramp(t, 16.0, 19.5);
+        const double size = (0.004 + 0.018 * ramp(t, 0.0, 8.0)) * (0.6 + 0.4 * fade);
         const double spread = ramp(t, 4.0, 7.0);
         const double leftMove = std::sin(twoPi * 0.31 * t);
         const double rightMove = (1 - spread) * leftMove + spread * std::cos(twoPi * 0.47 * t);
@@ -67,8 +68,8 @@ private:
         // A little noise keeps the figure restless.
         const double noise = 0.02 * fade * (nextNoise() - 0.5);
 
-        const double left = fade * size * leftMove + thump + leftChord + noise;
-        const double right = fade * size * rightMove + 0.7 * thump + rightChord + noise;
+        const double left = size * leftMove + thump + leftChord + noise;
+        const double right = size * rightMove + 0.7 * thump + rightChord + noise;
         return {static_cast<float>(left), static_cast<float>(right)};
     }
 
