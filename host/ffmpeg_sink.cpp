@@ -30,7 +30,8 @@ std::vector<std::string> ffmpegArguments(const SinkRequest& request, const std::
                                      "-s", std::to_string(request.width) + "x" + std::to_string(request.height),
                                      "-framerate", std::to_string(request.fps), "-i", "pipe:3"};
     const bool withAudio = request.audio && extension != ".gif";
-    if (withAudio) args.insert(args.end(), {"-i", *request.audio, "-map", "0:v", "-map", "1:a"});
+    // "file:" keeps a name with a colon from being read as a protocol.
+    if (withAudio) args.insert(args.end(), {"-i", "file:" + *request.audio, "-map", "0:v", "-map", "1:a"});
     if (extension == ".mp4") {
         args.insert(args.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p"});
         if (withAudio) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
@@ -43,7 +44,7 @@ std::vector<std::string> ffmpegArguments(const SinkRequest& request, const std::
     } else {
         args.insert(args.end(), {"-pix_fmt", "rgb8", "-f", "gif"});
     }
-    args.push_back(outputPath);
+    args.push_back("file:" + outputPath);
     return args;
 }
 
@@ -71,16 +72,8 @@ public:
     }
 
     void writeFrame(const LumCanvas& canvas) override {
-        const auto* bytes = reinterpret_cast<const char*>(canvas.pixels);
-        const auto rowBytes = static_cast<std::size_t>(canvas.width) * 4;
         try {
-            if (static_cast<std::size_t>(canvas.stride) == rowBytes) {
-                writeAll(pipe_, bytes, rowBytes * static_cast<std::size_t>(canvas.height), "to ffmpeg");
-            } else {
-                for (int32_t y = 0; y < canvas.height; ++y)
-                    writeAll(pipe_, bytes + static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.stride), rowBytes,
-                             "to ffmpeg");
-            }
+            writeCanvas(pipe_, canvas, "to ffmpeg");
         } catch (const Interrupted&) {
             throw;
         } catch (const HostError&) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "host/host_error.h"
+#include "host/output_file.h"
 
 namespace lumhost {
 namespace {
@@ -42,6 +43,17 @@ std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request) {
     if (extension == ".y4m") return makeY4mSink(request);
     throw HostError("unknown output type '" + (extension.empty() ? request.output : extension) +
                     "' (use .mp4, .webm, .gif, .png, .y4m, - or --null)");
+}
+
+void writeCanvas(int fd, const LumCanvas& canvas, const char* what) {
+    const auto* bytes = reinterpret_cast<const char*>(canvas.pixels);
+    const auto rowBytes = static_cast<std::size_t>(canvas.width) * 4;
+    if (static_cast<std::size_t>(canvas.stride) == rowBytes) {
+        writeAll(fd, bytes, rowBytes * static_cast<std::size_t>(canvas.height), what);
+        return;
+    }
+    for (int32_t y = 0; y < canvas.height; ++y)
+        writeAll(fd, bytes + static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.stride), rowBytes, what);
 }
 
 std::unique_ptr<FrameSink> makeNullSink() { return std::make_unique<NullSink>(); }

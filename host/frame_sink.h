@@ -14,6 +14,7 @@ class FrameSink {
 public:
     virtual ~FrameSink() = default;
     // Takes one frame; the canvas is 0x00RRGGBB pixels, read as bytes B, G, R, 0.
+    // The canvas must stay valid until finish() (a still reads it only then).
     virtual void writeFrame(const LumCanvas& canvas) = 0;
     // Completes the output: only now does the target file appear.
     virtual void finish() = 0;
@@ -35,6 +36,9 @@ std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request);
 
 // Whether the output needs the audio as a file (the formats ffmpeg muxes it into).
 bool sinkMuxesAudio(const std::string& output);
+
+// Writes the canvas's rows as bgr0 bytes to `fd` (see writeAll).
+void writeCanvas(int fd, const LumCanvas& canvas, const char* what);
 
 std::unique_ptr<FrameSink> makeFfmpegSink(const SinkRequest& request, const std::string& extension);
 std::unique_ptr<FrameSink> makePngSink(const SinkRequest& request);

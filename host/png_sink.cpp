@@ -17,24 +17,12 @@ class PngSink final : public FrameSink {
 public:
     explicit PngSink(const SinkRequest& request) : file_(request.output) {}
 
-    void writeFrame(const LumCanvas& canvas) override {
-        width_ = canvas.width;
-        height_ = canvas.height;
-        rgb_.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 3);
-        auto* out = rgb_.data();
-        for (int32_t y = 0; y < height_; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(canvas.pixels) +
-                                                                static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.stride));
-            for (int32_t x = 0; x < width_; ++x) {
-                *out++ = static_cast<png_byte>(row[x] >> 16);
-                *out++ = static_cast<png_byte>(row[x] >> 8);
-                *out++ = static_cast<png_byte>(row[x]);
-            }
-        }
-    }
+    // Only the last frame is kept; the canvas stays the host's until finish().
+    void writeFrame(const LumCanvas& canvas) override { last_ = canvas; }
 
     void finish() override {
-        if (rgb_.empty()) throw HostError("no frame to write to " + file_.target().string());
+        if (last_.pixels == nullptr) throw HostError("no frame to write to " + file_.target().string());
+        convertLastFrame();
         FILE* stream = fdopen(file_.fd(), "wb");
         if (stream == nullptr) throw HostError("cannot write " + file_.target().string() + ": " + std::strerror(errno));
         file_.releaseDescriptor();  // the stream owns it now
@@ -54,7 +42,24 @@ public:
     }
 
 private:
+    void convertLastFrame() {
+        width_ = last_.width;
+        height_ = last_.height;
+        rgb_.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 3);
+        auto* out = rgb_.data();
+        for (int32_t y = 0; y < height_; ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(last_.pixels) +
+                                                                static_cast<std::size_t>(y) * static_cast<std::size_t>(last_.stride));
+            for (int32_t x = 0; x < width_; ++x) {
+                *out++ = static_cast<png_byte>(row[x] >> 16);
+                *out++ = static_cast<png_byte>(row[x] >> 8);
+                *out++ = static_cast<png_byte>(row[x]);
+            }
+        }
+    }
+
     OutputFile file_;
+    LumCanvas last_{0, 0, 0, nullptr};
     int32_t width_ = 0;
     int32_t height_ = 0;
     std::vector<png_byte> rgb_;
