@@ -65,8 +65,9 @@ TEST(RenderFrames, Y4mStreamHasHeaderAndEveryFrame) {
     EXPECT_EQ(scratch.files(), (std::vector<std::string>{"in.wav", "out.y4m"}));
 }
 
-TEST(RenderFrames, FlacAndOggVorbisDecode) {
-    for (const int format : {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_OGG | SF_FORMAT_VORBIS}) {
+TEST(RenderFrames, FlacOggAndMp3Decode) {
+    for (const int format : {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_OGG | SF_FORMAT_VORBIS, SF_FORMAT_OGG | SF_FORMAT_OPUS,
+                             SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III}) {
         Scratch scratch;
         writeSound(scratch.path("in.snd"), format, 48000, 2, 24000,
                    [](long i, int c) { return static_cast<float>(0.3 * std::sin(0.01 * static_cast<double>(i) + c)); });
