@@ -49,14 +49,10 @@ bool cutToLimit(Segment& s) {
     return true;
 }
 
-void fillSpan(const PixelView& v, int64_t y, int64_t xFrom, int64_t xTo, uint32_t pixel) {
-    uint32_t* row = v.pixels + y * v.stridePixels;
-    std::fill(row + xFrom, row + xTo + 1, pixel);
-}
-
 // One-pixel line, end point left out: along the major axis one pixel a step,
 // the minor coordinate rounded to the nearest pixel (halves away from the start).
-void strokeThin(const PixelView& v, const Segment& s, uint32_t pixel) {
+template <class SpanSink>
+void strokeThin(const PixelView& v, const Segment& s, SpanSink&& span) {
     const int64_t adx = std::llabs(s.x1 - s.x0), ady = std::llabs(s.y1 - s.y0);
     const int64_t sx = s.x1 >= s.x0 ? 1 : -1, sy = s.y1 >= s.y0 ? 1 : -1;
     const bool xMajor = adx >= ady;
@@ -83,7 +79,7 @@ void strokeThin(const PixelView& v, const Segment& s, uint32_t pixel) {
         const int64_t b = minorStart + minorStep * offset;
         if (b >= 0 && b < minorSize) {
             const int64_t x = xMajor ? a : b, y = xMajor ? b : a;
-            v.pixels[y * v.stridePixels + x] = pixel;
+            span(y, x, x);
         }
         rest += 2 * minor;
         if (rest >= den) {
@@ -158,7 +154,8 @@ private:
     double x0_, y0_, x1_, y1_, dx_, dy_, len2_, w2_, r_, rlen_;
 };
 
-void strokeWide(const PixelView& v, const Segment& s, int32_t width, uint32_t pixel) {
+template <class SpanSink>
+void strokeWide(const PixelView& v, const Segment& s, int32_t width, SpanSink&& span) {
     const Capsule capsule(s, width);
     const int64_t yFrom = std::max<int64_t>(0, static_cast<int64_t>(std::floor(capsule.top())));
     const int64_t yTo = std::min<int64_t>(v.height - 1, static_cast<int64_t>(std::ceil(capsule.bottom())));
@@ -176,21 +173,39 @@ void strokeWide(const PixelView& v, const Segment& s, int32_t width, uint32_t pi
         if (xl > xr) continue;
         while (xr < right && covered(xr + 1)) ++xr;
         while (xr > xl && !covered(xr)) --xr;
-        fillSpan(v, y, xl, xr, pixel);
+        span(y, xl, xr);
     }
+}
+
+// Hands every covered run of pixels of one row, xFrom..xTo inclusive, to `span`.
+template <class SpanSink>
+void forEachSpan(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width,
+                 SpanSink&& span) {
+    if (view.width <= 0 || view.height <= 0) return;
+    Segment s{x0, y0, x1, y1};
+    if (!cutToLimit(s)) return;
+    if (width <= 1)
+        strokeThin(view, s, span);
+    else
+        strokeWide(view, s, width, span);
 }
 
 }  // namespace
 
 void strokeSegment(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width,
                    uint32_t pixel) {
-    if (view.pixels == nullptr || view.width <= 0 || view.height <= 0) return;
-    Segment s{x0, y0, x1, y1};
-    if (!cutToLimit(s)) return;
-    if (width <= 1)
-        strokeThin(view, s, pixel);
-    else
-        strokeWide(view, s, width, pixel);
+    if (view.pixels == nullptr) return;
+    forEachSpan(view, x0, y0, x1, y1, width, [&view, pixel](int64_t y, int64_t xFrom, int64_t xTo) {
+        uint32_t* row = view.pixels + y * view.stridePixels;
+        std::fill(row + xFrom, row + xTo + 1, pixel);
+    });
+}
+
+int64_t coveredPixels(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width) {
+    int64_t count = 0;
+    forEachSpan(view, x0, y0, x1, y1, width,
+                [&count](int64_t, int64_t xFrom, int64_t xTo) { count += xTo - xFrom + 1; });
+    return count;
 }
 
 }  // namespace gyrotrail
