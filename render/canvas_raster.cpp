@@ -154,8 +154,17 @@ void strokeWide(const PixelView& v, const Segment& s, int32_t width, SpanSink&& 
         double lo, hi;
         capsule.rowExtent(row, lo, hi);
         if (!(lo <= hi) || hi < -1.0 || lo > w) continue;
-        int64_t xl = std::clamp<int64_t>(floorToInt(std::max(lo, -1.0)), 0, right);
-        int64_t xr = std::clamp<int64_t>(ceilToInt(std::min(hi, w)), 0, right);
+        // Start from the whole pixels inside the estimate, so that on most
+        // rows one test on each side of each end settles the span; when the
+        // estimate holds no whole pixel, from the pixels around it.
+        const double loIn = std::max(lo, -1.0), hiIn = std::min(hi, w);
+        int64_t xl = ceilToInt(loIn), xr = floorToInt(hiIn);
+        if (xl > xr) {
+            xl = floorToInt(loIn);
+            xr = ceilToInt(hiIn);
+        }
+        xl = std::clamp<int64_t>(xl, 0, right);
+        xr = std::clamp<int64_t>(xr, 0, right);
         auto covered = [&](int64_t x) { return capsule.covers(row, static_cast<double>(x)); };
         while (xl > 0 && covered(xl - 1)) --xl;
         while (xl <= xr && !covered(xl)) ++xl;
