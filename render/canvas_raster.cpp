@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "render/exact_capsule.h"
 #include "render/segment_cut.h"
 
 namespace gyrotrail {
@@ -144,6 +145,12 @@ int64_t ceilToInt(double v) {
 
 template <class SpanSink>
 void strokeWide(const PixelView& v, const Segment& s, int32_t width, SpanSink&& span) {
+    if (exactStrokeFits(s, width)) {
+        strokeWideExact(v.width, v.height, s, width, span);
+        return;
+    }
+    // Strokes too long for whole numbers: estimate each row's span and settle
+    // its ends with the test itself.
     const Capsule capsule(s, width);
     const double w = static_cast<double>(v.width);
     const int64_t yFrom = std::max<int64_t>(0, floorToInt(std::max(capsule.top(), -1.0)));

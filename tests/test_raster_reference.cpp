@@ -3,6 +3,7 @@
 // exactly the pixels the per-pixel rule selects, no more, no fewer.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -116,6 +117,37 @@ TEST(RasterReference, AxisAlignedAndDiagonalStrokes) {
             EXPECT_SAME_AS_REFERENCE(64, 48, 30, 10, 30 + d, 11, width);  // almost flat
             EXPECT_SAME_AS_REFERENCE(64, 48, 30, 10, 31, 10 + d, width);  // almost upright
         }
+}
+
+// Long strokes on either side of the length up to which the rows are found
+// in whole numbers (width^2 * length^2 below 2^53), passing over the canvas.
+TEST(RasterReference, StrokesAroundTheWholeNumberLimit) {
+    std::mt19937 random(9);
+    std::uniform_real_distribution<double> turn(0.0, 6.283185307179586);
+    std::uniform_int_distribution<int32_t> near(0, 52), widths(2, 50), wobble(-3, 3);
+    for (int i = 0; i < 600; ++i) {
+        const int32_t width = widths(random);
+        const double limit = std::sqrt(9007199254740991.0) / width;  // length where the walk stops fitting
+        const double length = limit + wobble(random);
+        const double a = turn(random);
+        const int32_t cx = near(random), cy = near(random) * 36 / 52;
+        const auto hx = static_cast<int32_t>(std::cos(a) * length / 2), hy = static_cast<int32_t>(std::sin(a) * length / 2);
+        EXPECT_SAME_AS_REFERENCE(53, 37, cx - hx, cy - hy, cx + hx, cy + hy, width);
+        EXPECT_SAME_AS_REFERENCE(53, 37, cx, cy, cx + 2 * hx, cy + 2 * hy, width);
+    }
+}
+
+TEST(RasterReference, FarEndsAndVeryWidePens) {
+    std::mt19937 random(10);
+    std::uniform_int_distribution<int32_t> far(-(1 << 20), 1 << 20), near(-30, 90), widths(2, 50);
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_SAME_AS_REFERENCE(53, 37, near(random), near(random), far(random), far(random), widths(random));
+    // Pens as wide as the canvas allows: far wider than the canvas itself.
+    for (int32_t width : {51, 64, 99, 1000, 65536}) {
+        EXPECT_SAME_AS_REFERENCE(53, 37, 10, 10, 40, 30, width);
+        EXPECT_SAME_AS_REFERENCE(53, 37, -5000, 20, -4000, 25, width);
+        EXPECT_SAME_AS_REFERENCE(53, 37, -40000, -33000, 30000, 35000, width);
+    }
 }
 
 TEST(RasterReference, ExtremeCoordinates) {
