@@ -224,7 +224,11 @@ void strokeSegment(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, in
                    uint32_t pixel) {
     if (view.pixels == nullptr) return;
     forEachSpan(view, x0, y0, x1, y1, width, [&view, pixel](int64_t y, int64_t xFrom, int64_t xTo) {
-        fillRun(view.pixels + y * view.stridePixels + xFrom, xTo - xFrom + 1, pixel);
+        uint32_t* run = view.pixels + y * view.stridePixels + xFrom;
+        if (xFrom == xTo)
+            *run = pixel;  // the common case of a one-pixel line
+        else
+            fillRun(run, xTo - xFrom + 1, pixel);
     });
 }
 
