@@ -1,0 +1,41 @@
+// Running the built lumhost as a person would, in a scratch folder of its own.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace hosttest {
+
+struct RunResult {
+    int status = -1;     // exit status, or 128 + signal
+    std::string out;     // standard output
+    std::string err;     // standard error
+    std::vector<std::string> errLines() const;
+};
+
+class Scratch {
+public:
+    Scratch();
+    ~Scratch();
+    const std::filesystem::path& dir() const { return dir_; }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    // The names of every file in the folder, sorted.
+    std::vector<std::string> files() const;
+
+private:
+    std::filesystem::path dir_;
+};
+
+// Runs lumhost with `args` in `scratch`'s folder, with `environment`
+// assignments ("NAME=value") added.
+RunResult runLumhost(const Scratch& scratch, const std::vector<std::string>& args,
+                     const std::vector<std::string>& environment = {});
+
+// Runs a shell command line in the folder; its exit status.
+int runShell(const Scratch& scratch, const std::string& command);
+
+std::string quoted(const std::string& text);
+std::string readFile(const std::string& path);
+
+}  // namespace hosttest

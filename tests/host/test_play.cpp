@@ -1,0 +1,92 @@
+// lumhost play under a virtual X server with SDL's dummy sound driver: the
+// window shows the figure, and the program ends when the sound does.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+
+#include "host_runner.h"
+#include "png_pixels.h"
+#include "sound_files.h"
+
+namespace hosttest {
+namespace {
+
+TEST(Play, WindowShowsTheFigureWhileTheSoundPlays) {
+    Scratch scratch;
+    // 3 seconds of slowly swinging stereo: a figure that stays on screen.
+    writeSound(scratch.path("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, 3 * 48000, [](long i, int c) {
+        const double t = static_cast<double>(i) / 48000;
+        return static_cast<float>(0.01 * (c == 0 ? std::sin(6.283 * 0.7 * t) : std::cos(6.283 * 0.5 * t)));
+    });
+    const std::string play = "SDL_AUDIODRIVER=dummy " + quoted(LUMHOST_PATH) +
+                             " play in.wav --size 320x240 --set 'line width=4' --set color=#00ff00 2>play.err";
+    const auto started = std::chrono::steady_clock::now();
+    const int status = runShell(scratch, "timeout 30 xvfb-run -a -s '-screen 0 400x300x24' sh -c " +
+                                             quoted(play + " & pid=$!; sleep 2; import -window root shot.png; wait $pid"));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_EQ(status, 0) << readFile(scratch.path("play.err"));
+    EXPECT_LT(seconds, 12.0) << "play ends with the sound";
+    EXPECT_GE(seconds, 2.5) << "blocks follow the audio clock, not as fast as possible";
+
+    const auto shot = readPng(scratch.path("shot.png"));
+    ASSERT_EQ(shot.width, 400);
+    long green = 0, other = 0;
+    for (uint32_t p : shot.pixels) {
+        const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+        if (g > 100 && r < 60 && b < 60) ++green;
+        else if (r > 100 || b > 100) ++other;
+    }
+    EXPECT_GT(green, 40) << "the trail, in the colour set on the command line";
+    EXPECT_LT(other, green) << "little besides it";
+}
+
+TEST(Play, KeysChangeSettingsLiveAndResizingMovesTheCentre) {
+    Scratch scratch;
+    // Right channel +-1/128 in alternate frames, left silent: with rotation
+    // stopped the figure is a horizontal line through the centre.
+    writeSound(scratch.path("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, 6 * 48000,
+               [](long i, int c) { return c == 0 ? 0.0f : ((i / 800) % 2 ? 1.0f : -1.0f) / 128; });
+    const std::string script =
+        "SDL_AUDIODRIVER=dummy " + quoted(LUMHOST_PATH) + " play in.wav --size 320x240 --set rotation-speed=0 2>play.err &\n"
+        "pid=$!\n"
+        "id=$(xdotool search --sync --name '^lumhost')\n"
+        "sleep 0.5\n"
+        "xdotool key --window $id Up Up c f\n"
+        "sleep 0.5\n"
+        "import -window $id before.png\n"
+        "xdotool windowsize --sync $id 200 150\n"
+        "sleep 0.5\n"
+        "import -window $id after.png\n"
+        "xdotool key --window $id r\n"
+        "sleep 0.2\n"
+        "xdotool key --window $id q\n"
+        "wait $pid\n";
+    std::ofstream(scratch.path("keys.sh")) << script;
+    ASSERT_EQ(runShell(scratch, "timeout 30 xvfb-run -a -s '-screen 0 400x300x24' sh keys.sh"), 0)
+        << readFile(scratch.path("play.err"));
+    EXPECT_EQ(readFile(scratch.path("play.err")),
+              "lumhost: Zoom factor: 91\nlumhost: Zoom factor: 92\nlumhost: Color: 0x0000C0FF (#FFC000)\n"
+              "lumhost: Fade out: off\n");
+
+    // Zoom factor 92 divides the sums by 8: the line reaches 100 pixels either side.
+    const uint32_t amber = 0x00FFC000;
+    const auto before = readPng(scratch.path("before.png"));
+    ASSERT_EQ(before.width, 320);
+    EXPECT_EQ(before.at(160, 120), amber);
+    EXPECT_EQ(before.at(255, 120), amber);
+    EXPECT_EQ(before.at(65, 120), amber);
+    EXPECT_EQ(before.at(160, 60), 0u);
+    EXPECT_EQ(before.at(275, 120), 0u);
+    const auto after = readPng(scratch.path("after.png"));
+    ASSERT_EQ(after.width, 200);
+    ASSERT_EQ(after.height, 150);
+    EXPECT_EQ(after.at(100, 75), amber) << "the line runs through the new centre";
+    EXPECT_EQ(after.at(10, 75), amber);
+    EXPECT_EQ(after.at(100, 30), 0u);
+}
+
+}  // namespace
+}  // namespace hosttest
