@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <iostream>
 
@@ -88,13 +90,14 @@ struct FrameArguments {
     std::string plugin;
 
     void add(CLI::App& command) {
-        command.add_option("AUDIO", audio, "Audio file (WAV, FLAC, Ogg Vorbis/Opus, MP3); none: the built-in demo");
-        command.add_option("--fps", fps, "Video frames (and sound blocks) per second, 1 to 1000")->capture_default_str();
-        command.add_option("--size", size, "Canvas size WIDTHxHEIGHT")->capture_default_str();
-        command.add_option("--layout", layout, "How channels fill a block: planar or interleaved")
+        command.add_option("AUDIO", audio, "Audio file (WAV, FLAC, Ogg Vorbis/Opus, MP3); none: the built-in demo")->type_name("FILE");
+        command.add_option("--fps", fps, "Video frames (and sound blocks) per second, 1 to 1000")->type_name("N")->capture_default_str();
+        command.add_option("--size", size, "Canvas size")->type_name("WxH")->capture_default_str();
+        command.add_option("--layout", layout, "How channels fill a block (see below)")
+            ->type_name("LAYOUT")
             ->capture_default_str()
             ->check(CLI::IsMember({"planar", "interleaved"}));
-        command.add_option("--plugin", plugin, "The .lum plug-in (default: gyrotrail.lum beside lumhost)");
+        command.add_option("--plugin", plugin, "The .lum plug-in (default: gyrotrail.lum beside lumhost)")->type_name("FILE");
     }
 
     FrameOptions toOptions(const CLI::App& command, const ParamOptions& params) const {
@@ -122,8 +125,9 @@ int runCommandLine(int argc, char** argv) {
     auto* info = app.add_subcommand("info", "Show the plug-in's information record and its parameters");
     std::string infoPlugin;
     ParamOptions infoParams;
-    info->add_option("PLUGIN", infoPlugin, "The .lum plug-in (default: gyrotrail.lum beside lumhost)");
+    info->add_option("PLUGIN", infoPlugin, "The .lum plug-in (default: gyrotrail.lum beside lumhost)")->type_name("FILE");
     infoParams.add(*info);
+    info->footer(parameterHelp);
 
     auto* render = app.add_subcommand("render", "Render audio (or the demo) through the plug-in into a file");
     FrameArguments renderFrames;
@@ -134,19 +138,20 @@ int runCommandLine(int argc, char** argv) {
     renderFrames.add(*render);
     render->add_option("-o,--output", output,
                        "OUT by extension: .mp4/.webm (video with sound), .gif, .png (last frame), .y4m; "
-                       "- for raw bgr0 frames (bytes B,G,R,0) on standard output");
+                       "- for raw bgr0 frames (bytes B,G,R,0) on standard output")
+        ->type_name("OUT");
     render->add_flag("--null", discard, "Render and discard the frames (for timing)");
     render->add_flag("-q,--quiet", quiet, "No progress on stderr");
-    render->add_option("--ffmpeg", ffmpeg, "The ffmpeg program")->capture_default_str();
+    render->add_option("--ffmpeg", ffmpeg, "The ffmpeg program")->type_name("PROGRAM")->capture_default_str();
     renderParams.add(*render);
-    render->footer(conversionHelp);
+    render->footer(std::string(conversionHelp) + parameterHelp);
 
     auto* play = app.add_subcommand("play", "Play audio (or the demo) with the figure in a live window");
     FrameArguments playFrames;
     ParamOptions playParams;
     playFrames.add(*play);
     playParams.add(*play);
-    play->footer(std::string(conversionHelp) + playHelp());
+    play->footer(std::string(conversionHelp) + parameterHelp + playHelp());
 
     // CLI11 would only say that a command is missing; name the unknown word.
     if (argc > 1 && argv[1][0] != '-') {
@@ -188,7 +193,8 @@ int runCommandLine(int argc, char** argv) {
         if (options.frames.plugin.plugin.empty()) options.frames.plugin.plugin = defaultPlugin;
         return runPlay(options);
     } catch (const Interrupted&) {
-        std::fprintf(stderr, "\nlumhost: interrupted; no output written\n");
+        // On a terminal, end the progress line first.
+        std::fprintf(stderr, "%slumhost: interrupted; no output written\n", ::isatty(STDERR_FILENO) ? "\n" : "");
         return 128 + interruptSignal();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lumhost: %s\n", error.what());

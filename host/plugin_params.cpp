@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cinttypes>
 #include <cstdio>
-#include <regex>
 
 #include "host/host_error.h"
+#include "host/number_text.h"
 
 namespace lumhost {
 namespace {
@@ -24,15 +24,31 @@ std::string lowered(std::string text) {
     return text;
 }
 
-std::optional<int32_t> parseInteger(const std::string& text) {
-    static const std::regex decimal("[+-]?[0-9]+");
-    static const std::regex hex("0[xX][0-9a-fA-F]{1,8}");
-    if (std::regex_match(text, hex)) return static_cast<int32_t>(std::stoul(text, nullptr, 16));
-    if (!std::regex_match(text, decimal)) return std::nullopt;
-    errno = 0;
-    const long long value = std::strtoll(text.c_str(), nullptr, 10);
-    if (errno != 0 || value < INT32_MIN || value > INT32_MAX) return std::nullopt;
-    return static_cast<int32_t>(value);
+// Decimal within 32 bits, or 0x and up to eight hex digits for any bit pattern.
+std::optional<int32_t> parseInteger(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        const auto bits = parseHex32(text.substr(2));
+        if (!bits) return std::nullopt;
+        return static_cast<int32_t>(*bits);
+    }
+    const auto value = parseDecimal(text);
+    if (!value || *value < INT32_MIN || *value > INT32_MAX) return std::nullopt;
+    return static_cast<int32_t>(*value);
+}
+
+std::size_t skipSpaces(std::string_view text, std::size_t at) {
+    while (at < text.size() && text[at] == ' ') ++at;
+    return at;
+}
+
+// A signed number starting at `at`; `at` moves past it.
+std::optional<int32_t> numberAt(std::string_view text, std::size_t& at) {
+    std::size_t end = at;
+    if (end < text.size() && text[end] == '-') ++end;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    const auto value = parseInteger(text.substr(at, end - at));
+    at = end;
+    return value;
 }
 
 std::optional<ParamDescription> findByName(const PluginModule& plugin, const std::string& name) {
@@ -63,13 +79,17 @@ std::vector<ParamDescription> listParams(const PluginModule& plugin) {
 }
 
 std::optional<ValueRange> rangeFromDescription(const std::string& description) {
-    static const std::regex pattern(R"(\((-?[0-9]+)\s*-\s*(-?[0-9]+)\))");
-    std::smatch match;
-    if (!std::regex_search(description, match, pattern)) return std::nullopt;
-    const auto low = parseInteger(match[1]);
-    const auto high = parseInteger(match[2]);
-    if (!low || !high) return std::nullopt;
-    return ValueRange{*low, *high};
+    // The first "(low-high)", spaces allowed around the dash.
+    for (auto open = description.find('('); open != std::string::npos; open = description.find('(', open + 1)) {
+        std::size_t at = open + 1;
+        const auto low = numberAt(description, at);
+        at = skipSpaces(description, at);
+        if (!low || at >= description.size() || description[at] != '-') continue;
+        at = skipSpaces(description, at + 1);
+        const auto high = numberAt(description, at);
+        if (high && at < description.size() && description[at] == ')') return ValueRange{*low, *high};
+    }
+    return std::nullopt;
 }
 
 bool paramNamesMatch(const std::string& given, const std::string& reported) {
@@ -77,10 +97,8 @@ bool paramNamesMatch(const std::string& given, const std::string& reported) {
 }
 
 int32_t parseParamValue(const std::string& text, int32_t type) {
-    static const std::regex rgb("#([0-9a-fA-F]{6})");
-    std::smatch match;
-    if (type == PARAMTYPE_COLOR && std::regex_match(text, match, rgb)) {
-        const auto packed = static_cast<uint32_t>(std::stoul(match[1], nullptr, 16));
+    if (type == PARAMTYPE_COLOR && text.size() == 7 && text[0] == '#' && parseHex32(std::string_view(text).substr(1))) {
+        const uint32_t packed = *parseHex32(std::string_view(text).substr(1));
         const uint32_t red = (packed >> 16) & 0xFF, green = (packed >> 8) & 0xFF, blue = packed & 0xFF;
         return static_cast<int32_t>(red | (green << 8) | (blue << 16));
     }
@@ -131,10 +149,9 @@ void applyAssignment(const PluginModule& plugin, const ParamAssignment& assignme
         if (!known) throw HostError("--set: the plug-in has no parameter named '" + assignment.key + "'");
         id = known->id;
     } else {
-        static const std::regex digits("[0-9]{1,10}");
-        if (!std::regex_match(assignment.key, digits) || std::stoull(assignment.key) > UINT32_MAX)
-            throw HostError("--param: bad parameter id '" + assignment.key + "'");
-        id = static_cast<uint32_t>(std::stoul(assignment.key));
+        const auto number = parseDigits(assignment.key);
+        if (!number || *number > UINT32_MAX) throw HostError("--param: bad parameter id '" + assignment.key + "'");
+        id = static_cast<uint32_t>(*number);
         known = describeParam(plugin, id);
     }
     const int32_t type = known ? known->type : 0;

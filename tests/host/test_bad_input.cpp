@@ -141,8 +141,10 @@ bool partialFileAppears(const Scratch& scratch) {
 }
 
 TEST_F(BadInput, CtrlCDuringARenderLeavesNoFile) {
-    // The y4m stream is made slow by many small frames.
-    const std::vector<std::vector<std::string>> renders = {{"-o", "demo.mp4"}, {"-o", "demo.y4m", "--fps", "1000", "--size", "16x16"}};
+    // Ten minutes of sound at 1000 frames per second keep the y4m writer busy.
+    writeSound(scratch.path("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 600 * 8000, [](long, int) { return 0.1f; });
+    const std::vector<std::vector<std::string>> renders = {
+        {"-o", "demo.mp4"}, {"-o", "long.y4m", "long.wav", "--fps", "1000", "--size", "16x16"}};
     for (const auto& render : renders) {
         const auto& output = render[1];
         std::vector<std::string> args = {"render", "-q"};
@@ -156,7 +158,7 @@ TEST_F(BadInput, CtrlCDuringARenderLeavesNoFile) {
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         ASSERT_TRUE(WIFEXITED(status)) << output;
         EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT) << output;
-        EXPECT_EQ(scratch.files(), (std::vector<std::string>{"good.wav", "tmp"})) << output;
+        EXPECT_EQ(scratch.files(), (std::vector<std::string>{"good.wav", "long.wav", "tmp"})) << output;
         EXPECT_TRUE(std::filesystem::is_empty(scratch.path("tmp"))) << output;
     }
 }

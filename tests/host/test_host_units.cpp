@@ -77,7 +77,7 @@ TEST(ParamValues, ParsesIntegersColoursAndToggles) {
     EXPECT_EQ(parseParamValue("On", PARAMTYPE_TOGGLE), 1);
     EXPECT_EQ(parseParamValue("off", PARAMTYPE_TOGGLE), 0);
     EXPECT_EQ(parseParamValue("7", PARAMTYPE_TOGGLE), 7);
-    for (const char* bad : {"", "abc", "1.5", "2147483648", "-2147483649", "0x1FFFFFFFF", "12 ", "#FF8000"})
+    for (const char* bad : {"", "abc", "1.5", "2147483648", "-2147483649", "0x1FFFFFFFF", "0x", "--5", "+", "12 ", "#FF8000"})
         EXPECT_THROW(parseParamValue(bad, PARAMTYPE_INTEGER), HostError) << bad;
     EXPECT_THROW(parseParamValue("on", PARAMTYPE_INTEGER), HostError);
     EXPECT_THROW(parseParamValue("#FF80", PARAMTYPE_COLOR), HostError);

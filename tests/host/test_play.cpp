@@ -16,16 +16,17 @@ namespace {
 
 TEST(Play, WindowShowsTheFigureWhileTheSoundPlays) {
     Scratch scratch;
-    // 3 seconds of slowly swinging stereo: a figure that stays on screen.
-    writeSound(scratch.path("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, 3 * 48000, [](long i, int c) {
-        const double t = static_cast<double>(i) / 48000;
-        return static_cast<float>(0.01 * (c == 0 ? std::sin(6.283 * 0.7 * t) : std::cos(6.283 * 0.5 * t)));
-    });
+    // 3 seconds of a steady offset: every block gives the same vector of 80
+    // pixels each way, which the rotation turns into an arc about the centre.
+    writeSound(scratch.path("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, 3 * 48000,
+               [](long, int) { return 1.0f / 128; });
     const std::string play = "SDL_AUDIODRIVER=dummy " + quoted(LUMHOST_PATH) +
                              " play in.wav --size 320x240 --set 'line width=4' --set color=#00ff00 2>play.err";
+    // The screenshot waits for the window, then a second for the figure.
     const auto started = std::chrono::steady_clock::now();
     const int status = runShell(scratch, "timeout 30 xvfb-run -a -s '-screen 0 400x300x24' sh -c " +
-                                             quoted(play + " & pid=$!; sleep 2; import -window root shot.png; wait $pid"));
+                                             quoted(play + " & pid=$!; xdotool search --sync --name '^lumhost' >/dev/null; sleep 1;"
+                                                          " import -window root shot.png; wait $pid"));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     ASSERT_EQ(status, 0) << readFile(scratch.path("play.err"));
     EXPECT_LT(seconds, 12.0) << "play ends with the sound";
