@@ -21,7 +21,7 @@ struct Segment {
 // Returns false when nothing of it is inside.
 inline bool cutToLimit(Segment& s) {
     const int64_t l = kCoordLimit;
-    auto inside = [l](int64_t v) { return v >= -l && v <= l; };
+    auto inside = [](int64_t v) { return v >= -kCoordLimit && v <= kCoordLimit; };
     if (inside(s.x0) && inside(s.y0) && inside(s.x1) && inside(s.y1)) return true;
     const double dx = static_cast<double>(s.x1 - s.x0);
     const double dy = static_cast<double>(s.y1 - s.y0);
