@@ -91,7 +91,7 @@ int differingPixels(int32_t w, int32_t h, int32_t x0, int32_t y0, int32_t x1, in
 TEST(RasterReference, RandomStrokesOnAndAroundTheCanvas) {
     std::mt19937 random(6);
     std::uniform_int_distribution<int32_t> xs(-40, 136), ys(-40, 100), widths(1, 50);
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 1500; ++i) {
         const int32_t x0 = xs(random), y0 = ys(random), x1 = xs(random), y1 = ys(random);
         EXPECT_SAME_AS_REFERENCE(97, 61, x0, y0, x1, y1, widths(random));
     }
@@ -101,7 +101,7 @@ TEST(RasterReference, ShortStrokesAndEveryWidth) {
     std::mt19937 random(7);
     std::uniform_int_distribution<int32_t> centre(10, 50), step(-4, 4);
     for (int32_t width = 1; width <= 50; ++width)
-        for (int i = 0; i < 40; ++i) {
+        for (int i = 0; i < 20; ++i) {
             const int32_t x0 = centre(random), y0 = centre(random);
             EXPECT_SAME_AS_REFERENCE(61, 61, x0, y0, x0 + step(random), y0 + step(random), width);
         }
@@ -125,7 +125,7 @@ TEST(RasterReference, StrokesAroundTheWholeNumberLimit) {
     std::mt19937 random(9);
     std::uniform_real_distribution<double> turn(0.0, 6.283185307179586);
     std::uniform_int_distribution<int32_t> near(0, 52), widths(2, 50), wobble(-3, 3);
-    for (int i = 0; i < 600; ++i) {
+    for (int i = 0; i < 300; ++i) {
         const int32_t width = widths(random);
         const double limit = std::sqrt(9007199254740991.0) / width;  // length where the walk stops fitting
         const double length = limit + wobble(random);
@@ -140,7 +140,7 @@ TEST(RasterReference, StrokesAroundTheWholeNumberLimit) {
 TEST(RasterReference, FarEndsAndVeryWidePens) {
     std::mt19937 random(10);
     std::uniform_int_distribution<int32_t> far(-(1 << 20), 1 << 20), near(-30, 90), widths(2, 50);
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 500; ++i)
         EXPECT_SAME_AS_REFERENCE(53, 37, near(random), near(random), far(random), far(random), widths(random));
     // Pens as wide as the canvas allows: far wider than the canvas itself.
     for (int32_t width : {51, 64, 99, 1000, 65536}) {
@@ -154,7 +154,7 @@ TEST(RasterReference, ExtremeCoordinates) {
     std::mt19937 random(8);
     std::uniform_int_distribution<int32_t> anywhere(INT32_MIN, INT32_MAX), widths(1, 50), near(-60, 120);
     std::uniform_int_distribution<int32_t> far(-(1 << 26), 1 << 26);
-    for (int i = 0; i < 1500; ++i) {
+    for (int i = 0; i < 800; ++i) {
         const int32_t width = widths(random);
         // Both ends anywhere; one end on the canvas and one far away; through
         // the canvas from beyond the cut-back limit on both sides.
