@@ -35,13 +35,13 @@ inline int32_t sumSignedBytes(const uint8_t* bytes, uint32_t count) {
     const __m128i zero = _mm_setzero_si128();
     __m128i lanesA = zero, lanesB = zero;
     uint32_t i = 0;
-    for (; i + 32 <= count; i += 32) {
+    for (; count - i >= 32; i += 32) {  // i <= count throughout: no wrap
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16));
         lanesA = _mm_add_epi64(lanesA, _mm_sad_epu8(_mm_xor_si128(a, flip), zero));
         lanesB = _mm_add_epi64(lanesB, _mm_sad_epu8(_mm_xor_si128(b, flip), zero));
     }
-    if (i + 16 <= count) {
+    if (count - i >= 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
         lanesA = _mm_add_epi64(lanesA, _mm_sad_epu8(_mm_xor_si128(a, flip), zero));
         i += 16;
