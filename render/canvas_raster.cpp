@@ -4,59 +4,22 @@
 #include <cmath>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "render/exact_capsule.h"
+#include "render/rounded_capsule.h"
+#include "render/segment_cut.h"
+
 namespace gyrotrail {
 
 namespace {
 
-// Coordinates beyond this are first cut back to it along the segment. The
-// canvas is far smaller, so only segments running far off it are affected,
-// and in 64-bit integers and doubles every product below stays exact.
-constexpr int64_t kCoordLimit = int64_t{1} << 24;
-
-struct Segment {
-    int64_t x0, y0, x1, y1;
-};
-
-// Cuts the segment to the square of side 2*kCoordLimit (Liang-Barsky).
-// Returns false when nothing of it is inside.
-bool cutToLimit(Segment& s) {
-    const int64_t l = kCoordLimit;
-    auto inside = [](int64_t v) { return v >= -kCoordLimit && v <= kCoordLimit; };
-    if (inside(s.x0) && inside(s.y0) && inside(s.x1) && inside(s.y1)) return true;
-    const double dx = static_cast<double>(s.x1 - s.x0);
-    const double dy = static_cast<double>(s.y1 - s.y0);
-    double t0 = 0.0, t1 = 1.0;
-    auto edge = [&](double p, double q) {  // keeps the part where p*t <= q
-        if (p == 0.0) return q >= 0.0;
-        const double t = q / p;
-        if (p < 0.0) {
-            if (t > t1) return false;
-            t0 = std::max(t0, t);
-        } else {
-            if (t < t0) return false;
-            t1 = std::min(t1, t);
-        }
-        return true;
-    };
-    const double ld = static_cast<double>(l);
-    const double fx = static_cast<double>(s.x0), fy = static_cast<double>(s.y0);
-    if (!edge(-dx, fx + ld) || !edge(dx, ld - fx) || !edge(-dy, fy + ld) || !edge(dy, ld - fy)) return false;
-    const Segment from = s;
-    s.x0 = std::llround(static_cast<double>(from.x0) + t0 * dx);
-    s.y0 = std::llround(static_cast<double>(from.y0) + t0 * dy);
-    s.x1 = std::llround(static_cast<double>(from.x0) + t1 * dx);
-    s.y1 = std::llround(static_cast<double>(from.y0) + t1 * dy);
-    return true;
-}
-
-void fillSpan(const PixelView& v, int64_t y, int64_t xFrom, int64_t xTo, uint32_t pixel) {
-    uint32_t* row = v.pixels + y * v.stridePixels;
-    std::fill(row + xFrom, row + xTo + 1, pixel);
-}
-
 // One-pixel line, end point left out: along the major axis one pixel a step,
 // the minor coordinate rounded to the nearest pixel (halves away from the start).
-void strokeThin(const PixelView& v, const Segment& s, uint32_t pixel) {
+template <class SpanSink>
+void strokeThin(const PixelView& v, const Segment& s, SpanSink&& span) {
     const int64_t adx = std::llabs(s.x1 - s.x0), ady = std::llabs(s.y1 - s.y0);
     const int64_t sx = s.x1 >= s.x0 ? 1 : -1, sy = s.y1 >= s.y0 ? 1 : -1;
     const bool xMajor = adx >= ady;
@@ -83,7 +46,7 @@ void strokeThin(const PixelView& v, const Segment& s, uint32_t pixel) {
         const int64_t b = minorStart + minorStep * offset;
         if (b >= 0 && b < minorSize) {
             const int64_t x = xMajor ? a : b, y = xMajor ? b : a;
-            v.pixels[y * v.stridePixels + x] = pixel;
+            span(y, x, x);
         }
         rest += 2 * minor;
         if (rest >= den) {
@@ -93,104 +56,73 @@ void strokeThin(const PixelView& v, const Segment& s, uint32_t pixel) {
     }
 }
 
-// Wide pen: the pixels whose centres lie within width/2 of the segment. Each
-// row is one span; its ends are estimated from the geometry and then settled
-// by the per-pixel test, so the time follows the pixels covered.
-class Capsule {
-public:
-    Capsule(const Segment& s, int32_t width)
-        : x0_(static_cast<double>(s.x0)), y0_(static_cast<double>(s.y0)),
-          x1_(static_cast<double>(s.x1)), y1_(static_cast<double>(s.y1)),
-          dx_(x1_ - x0_), dy_(y1_ - y0_), len2_(dx_ * dx_ + dy_ * dy_),
-          w2_(static_cast<double>(width) * width), r_(width / 2.0), rlen_(r_ * std::sqrt(len2_)) {}
+// Wide pen: the pixels whose centres lie within width/2 of the segment, one
+// span a row, so the time follows the pixels covered. Strokes short enough
+// for exact whole numbers walk their rows without testing pixels; longer ones
+// estimate each row and settle its ends with the test.
+template <class SpanSink>
+void strokeWide(const PixelView& v, const Segment& s, int32_t width, SpanSink&& span) {
+    if (exactStrokeFits(s, width))
+        strokeWideExact(v.width, v.height, s, width, span);
+    else
+        strokeWideRounded(v, s, width, span);
+}
 
-    double top() const { return std::min(y0_, y1_) - r_; }
-    double bottom() const { return std::max(y0_, y1_) + r_; }
-
-    bool covers(double px, double py) const {
-        const double vx = px - x0_, vy = py - y0_;
-        const double t = vx * dx_ + vy * dy_;
-        if (t <= 0.0) return 4.0 * (vx * vx + vy * vy) <= w2_;
-        if (t >= len2_) {
-            const double ex = px - x1_, ey = py - y1_;
-            return 4.0 * (ex * ex + ey * ey) <= w2_;
+// Sets `count` pixels from `run` on. A compiler at -O2 leaves a plain loop
+// scalar, so the stores are spelled out four pixels at a time; the last four
+// may overlap the ones before.
+void fillRun(uint32_t* run, int64_t count, uint32_t pixel) {
+#if defined(__SSE2__)
+    if (count >= 4) {
+        const __m128i four = _mm_set1_epi32(static_cast<int>(pixel));
+        int64_t i = 0;
+        for (; i + 8 <= count; i += 8) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(run + i), four);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(run + i + 4), four);
         }
-        const double cross = vx * dy_ - vy * dx_;
-        return 4.0 * cross * cross <= w2_ * len2_;
+        if (i + 4 <= count) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(run + i), four);
+            i += 4;
+        }
+        if (i < count) _mm_storeu_si128(reinterpret_cast<__m128i*>(run + count - 4), four);
+        return;
     }
+#endif
+    for (int64_t i = 0; i < count; ++i) run[i] = pixel;
+}
 
-    // The real interval of x covered on row py; lo > hi when none.
-    void rowExtent(double py, double& lo, double& hi) const {
-        lo = INFINITY;
-        hi = -INFINITY;
-        disc(x0_, py - y0_, lo, hi);
-        disc(x1_, py - y1_, lo, hi);
-        if (len2_ == 0.0) return;
-        double bandLo = -INFINITY, bandHi = INFINITY;
-        const double vy = py - y0_;
-        // Along the segment: 0 <= (x - x0)*dx + vy*dy <= len2.
-        if (!limit(dx_, -vy * dy_, len2_ - vy * dy_, bandLo, bandHi)) return;
-        // Across it: |(x - x0)*dy - vy*dx| <= r*len.
-        if (!limit(dy_, vy * dx_ - rlen_, vy * dx_ + rlen_, bandLo, bandHi)) return;
-        if (bandLo > bandHi) return;
-        lo = std::min(lo, bandLo);
-        hi = std::max(hi, bandHi);
-    }
-
-private:
-    void disc(double cx, double ry, double& lo, double& hi) const {
-        const double h2 = r_ * r_ - ry * ry;
-        if (h2 < 0.0) return;
-        const double h = std::sqrt(h2);
-        lo = std::min(lo, cx - h);
-        hi = std::max(hi, cx + h);
-    }
-    // Narrows [lo, hi] to the x with qLo <= (x - x0)*k <= qHi.
-    bool limit(double k, double qLo, double qHi, double& lo, double& hi) const {
-        if (k == 0.0) return qLo <= 0.0 && 0.0 <= qHi;
-        double a = x0_ + qLo / k, b = x0_ + qHi / k;
-        if (a > b) std::swap(a, b);
-        lo = std::max(lo, a);
-        hi = std::min(hi, b);
-        return true;
-    }
-
-    double x0_, y0_, x1_, y1_, dx_, dy_, len2_, w2_, r_, rlen_;
-};
-
-void strokeWide(const PixelView& v, const Segment& s, int32_t width, uint32_t pixel) {
-    const Capsule capsule(s, width);
-    const int64_t yFrom = std::max<int64_t>(0, static_cast<int64_t>(std::floor(capsule.top())));
-    const int64_t yTo = std::min<int64_t>(v.height - 1, static_cast<int64_t>(std::ceil(capsule.bottom())));
-    const int64_t right = v.width - 1;
-    for (int64_t y = yFrom; y <= yTo; ++y) {
-        const double py = static_cast<double>(y);
-        double lo, hi;
-        capsule.rowExtent(py, lo, hi);
-        if (!(lo <= hi) || hi < -1.0 || lo > static_cast<double>(v.width)) continue;
-        int64_t xl = std::clamp<int64_t>(static_cast<int64_t>(std::floor(lo)), 0, right);
-        int64_t xr = std::clamp<int64_t>(static_cast<int64_t>(std::ceil(hi)), 0, right);
-        auto covered = [&](int64_t x) { return capsule.covers(static_cast<double>(x), py); };
-        while (xl > 0 && covered(xl - 1)) --xl;
-        while (xl <= xr && !covered(xl)) ++xl;
-        if (xl > xr) continue;
-        while (xr < right && covered(xr + 1)) ++xr;
-        while (xr > xl && !covered(xr)) --xr;
-        fillSpan(v, y, xl, xr, pixel);
-    }
+// Hands every covered run of pixels of one row, xFrom..xTo inclusive, to `span`.
+template <class SpanSink>
+void forEachSpan(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width,
+                 SpanSink&& span) {
+    if (view.width <= 0 || view.height <= 0) return;
+    Segment s{x0, y0, x1, y1};
+    if (!cutToLimit(s)) return;
+    if (width <= 1)
+        strokeThin(view, s, span);
+    else
+        strokeWide(view, s, width, span);
 }
 
 }  // namespace
 
 void strokeSegment(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width,
                    uint32_t pixel) {
-    if (view.pixels == nullptr || view.width <= 0 || view.height <= 0) return;
-    Segment s{x0, y0, x1, y1};
-    if (!cutToLimit(s)) return;
-    if (width <= 1)
-        strokeThin(view, s, pixel);
-    else
-        strokeWide(view, s, width, pixel);
+    if (view.pixels == nullptr) return;
+    forEachSpan(view, x0, y0, x1, y1, width, [&view, pixel](int64_t y, int64_t xFrom, int64_t xTo) {
+        uint32_t* run = view.pixels + y * view.stridePixels + xFrom;
+        if (xFrom == xTo)
+            *run = pixel;  // the common case of a one-pixel line
+        else
+            fillRun(run, xTo - xFrom + 1, pixel);
+    });
+}
+
+int64_t coveredPixels(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width) {
+    int64_t count = 0;
+    forEachSpan(view, x0, y0, x1, y1, width,
+                [&count](int64_t, int64_t xFrom, int64_t xTo) { count += xTo - xFrom + 1; });
+    return count;
 }
 
 }  // namespace gyrotrail

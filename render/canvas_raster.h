@@ -25,4 +25,8 @@ inline uint32_t canvasPixel(uint32_t colour) {
 void strokeSegment(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width,
                    uint32_t pixel);
 
+// How many pixels strokeSegment would write for the same stroke: the work a
+// stroke costs, for measuring the canvas. The view's pixels are not touched.
+int64_t coveredPixels(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width);
+
 }  // namespace gyrotrail

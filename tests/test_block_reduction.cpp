@@ -1,6 +1,7 @@
 // Reducing a block to its two sums.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "render/block_reduction.h"
@@ -41,6 +42,27 @@ TEST(BlockReduction, SumsWrapAt32Bits) {
     const BlockSums s = reduceBlock(block.data(), static_cast<uint32_t>(block.size()));
     EXPECT_EQ(s.sumA, 0);
     EXPECT_EQ(s.sumB, -2147483402);
+}
+
+TEST(BlockReduction, NegativeSumsWrapAt32BitsToo) {
+    // 16777217 bytes of -128 sum to -2147483776, which wraps to 2147483520.
+    const std::vector<uint8_t> block(16777217, 0x80);
+    EXPECT_EQ(sumSignedBytes(block.data(), 16777217), 2147483520);
+    EXPECT_EQ(sumSignedBytesScalar(block.data(), 16777217), 2147483520);
+}
+
+// The sixteen-bytes-a-step sum must agree with the byte-by-byte one for every
+// length around its step sizes, at every alignment, for any bytes.
+TEST(BlockReduction, WideSumAgreesWithByteByByteSum) {
+    std::mt19937 random(3);
+    std::vector<uint8_t> noise(300), lowest(300, 0x80), highest(300, 0x7F), minusOne(300, 0xFF);
+    for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
+    for (const auto* bytes : {&noise, &lowest, &highest, &minusOne})
+        for (uint32_t offset = 0; offset < 16; ++offset)
+            for (uint32_t count = 0; count + offset <= 300; ++count)
+                ASSERT_EQ(sumSignedBytes(bytes->data() + offset, count),
+                          sumSignedBytesScalar(bytes->data() + offset, count))
+                    << "offset " << offset << " count " << count;
 }
 
 }  // namespace
