@@ -20,7 +20,6 @@ struct Segment {
 // Cuts the segment to the square of side 2*kCoordLimit (Liang-Barsky).
 // Returns false when nothing of it is inside.
 inline bool cutToLimit(Segment& s) {
-    const int64_t l = kCoordLimit;
     auto inside = [](int64_t v) { return v >= -kCoordLimit && v <= kCoordLimit; };
     if (inside(s.x0) && inside(s.y0) && inside(s.x1) && inside(s.y1)) return true;
     const double dx = static_cast<double>(s.x1 - s.x0);
@@ -38,7 +37,7 @@ inline bool cutToLimit(Segment& s) {
         }
         return true;
     };
-    const double ld = static_cast<double>(l);
+    const double ld = static_cast<double>(kCoordLimit);
     const double fx = static_cast<double>(s.x0), fy = static_cast<double>(s.y0);
     if (!edge(-dx, fx + ld) || !edge(dx, ld - fx) || !edge(-dy, fy + ld) || !edge(dy, ld - fy)) return false;
     const Segment from = s;
