@@ -1,0 +1,42 @@
+// The three commands of lumhost, each given its parsed options.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/plugins/plugin_run.h"
+#include "host/sound/sound_block.h"
+
+namespace lumhost {
+
+struct InfoOptions {
+    PluginOptions plugin;
+};
+
+struct FrameOptions {
+    PluginOptions plugin;
+    std::optional<std::string> audio;  // nothing: the built-in demo
+    int fps = 60;
+    int width = 1280;
+    int height = 720;
+    BlockLayout layout = BlockLayout::planar;
+};
+
+struct RenderOptions {
+    FrameOptions frames;
+    std::string output;  // a path or "-"
+    bool discard = false;
+    bool quiet = false;
+    std::string ffmpeg = "ffmpeg";
+};
+
+struct PlayOptions {
+    FrameOptions frames;
+};
+
+int runInfo(const InfoOptions& options);
+int runRender(const RenderOptions& options);
+int runPlay(const PlayOptions& options);
+
+}  // namespace lumhost

@@ -1,0 +1,43 @@
+// The host's side of the calling order: lumInit and the settings once, then
+// a run bracketed by lumStart and lumEnd however the run ends.
+#pragma once
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "host/plugins/plugin_module.h"
+#include "host/plugins/plugin_params.h"
+
+namespace lumhost {
+
+// Which plug-in to load and what to set in it.
+struct PluginOptions {
+    std::string plugin;                        // the .lum file
+    std::vector<ParamAssignment> assignments;  // --set and --param in command-line order
+};
+
+// Calls lumInit, then applies the assignments in order, noting clamped values on stderr.
+inline PluginInfoRecord initWithSettings(const PluginModule& plugin, const PluginOptions& options) {
+    auto info = initPlugin(plugin);
+    for (const auto& assignment : options.assignments) applyAssignment(plugin, assignment, std::cerr);
+    return info;
+}
+
+class PluginRun {
+public:
+    explicit PluginRun(const PluginModule& plugin) : plugin_(plugin) { plugin_.start(); }
+    ~PluginRun() { plugin_.end(); }
+    PluginRun(const PluginRun&) = delete;
+    PluginRun& operator=(const PluginRun&) = delete;
+    // lumEnd then lumStart: a fresh trail with the same settings.
+    void restart() {
+        plugin_.end();
+        plugin_.start();
+    }
+
+private:
+    const PluginModule& plugin_;
+};
+
+}  // namespace lumhost
