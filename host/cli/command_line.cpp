@@ -134,7 +134,6 @@ int runCommandLine(int argc, char** argv) {
     ParamOptions renderParams;
     std::string output;
     bool discard = false, quiet = false;
-    std::string ffmpeg = "ffmpeg";
     renderFrames.add(*render);
     render->add_option("-o,--output", output,
                        "OUT by extension: .mp4/.webm (video with sound), .gif, .png (last frame), .y4m; "
@@ -142,7 +141,6 @@ int runCommandLine(int argc, char** argv) {
         ->type_name("OUT");
     render->add_flag("--null", discard, "Render and discard the frames (for timing)");
     render->add_flag("-q,--quiet", quiet, "No progress on stderr");
-    render->add_option("--ffmpeg", ffmpeg, "The ffmpeg program")->type_name("PROGRAM")->capture_default_str();
     renderParams.add(*render);
     render->footer(std::string(conversionHelp) + parameterHelp);
 
@@ -185,7 +183,6 @@ int runCommandLine(int argc, char** argv) {
             options.output = output;
             options.discard = discard;
             options.quiet = quiet;
-            options.ffmpeg = ffmpeg;
             return runRender(options);
         }
         PlayOptions options;

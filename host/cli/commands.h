@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/pictures/frame_sink.h"
 #include "host/plugins/plugin_run.h"
 #include "host/sound/sound_block.h"
 
@@ -28,7 +29,7 @@ struct RenderOptions {
     std::string output;  // a path or "-"
     bool discard = false;
     bool quiet = false;
-    std::string ffmpeg = "ffmpeg";
+    EncoderSettings encoder;
 };
 
 struct PlayOptions {

@@ -8,8 +8,6 @@
 #include "host/base/interrupt.h"
 #include "host/plugins/plugin_run.h"
 #include "host/cli/progress.h"
-#include "host/base/temporary_folder.h"
-#include "host/sound/wav_writer.h"
 
 namespace lumhost {
 
@@ -25,18 +23,8 @@ int runRender(const RenderOptions& options) {
     request.width = frames.width;
     request.height = frames.height;
     request.fps = frames.fps;
-    request.ffmpeg = options.ffmpeg;
-    std::optional<TemporaryFolder> scratch;
-    if (!options.discard && sinkMuxesAudio(options.output)) {
-        if (frames.audio) {
-            request.audio = *frames.audio;
-        } else {
-            // The demo exists only in memory: ffmpeg gets it as a file.
-            scratch.emplace();
-            request.audio = (scratch->path() / "demo.wav").string();
-            saveAsWav(*makeDemoSignal(), *request.audio);
-        }
-    }
+    request.sound = SoundFormat{source->sampleRate(), source->channels()};
+    request.encoder = options.encoder;
     auto sink = makeFrameSink(request);
 
     std::vector<uint32_t> pixels(static_cast<std::size_t>(frames.width) * static_cast<std::size_t>(frames.height), 0);
@@ -60,6 +48,7 @@ int runRender(const RenderOptions& options) {
             }
             if (got == 0 && wanted > 0) break;
             makeSoundBlock(samples.data(), got, channels, frames.layout, block);
+            sink->writeSound(samples.data(), got);
             plugin.displaySoundData(&canvas, block.data(), static_cast<uint32_t>(block.size()));
             sink->writeFrame(canvas);
             progress.frameDone();

@@ -24,9 +24,9 @@ public:
 
 }  // namespace
 
-bool sinkMuxesAudio(const std::string& output) {
+bool sinkCarriesSound(const std::string& output) {
     const auto extension = extensionOf(output);
-    return extension == ".mp4" || extension == ".webm";
+    return extension == ".mp4" || extension == ".mkv" || extension == ".webm";
 }
 
 std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request) {
@@ -37,7 +37,7 @@ std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request) {
         if (extension != ".gif" && (request.width % 2 != 0 || request.height % 2 != 0))
             throw HostError("--size: " + extension + " video needs an even width and height, got " +
                             std::to_string(request.width) + "x" + std::to_string(request.height));
-        return makeFfmpegSink(request, extension);
+        return makeVideoSink(request, extension);
     }
     if (extension == ".png") return makePngSink(request);
     if (extension == ".y4m") return makeY4mSink(request);

@@ -1,7 +1,8 @@
-// Where rendered frames go: a video through ffmpeg, a PNG still, a y4m
-// stream, raw bytes on standard output, or nowhere.
+// Where rendered frames go: a video encoded in-process (with its sound), a
+// PNG still, a y4m stream, raw bytes on standard output, or nowhere.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,9 +11,24 @@
 
 namespace lumhost {
 
+// The sound that goes with the frames: interleaved float samples in -1..1.
+struct SoundFormat {
+    int rate = 0;
+    int channels = 0;  // 1 or 2
+};
+
+// Quality and speed of the encoders; nothing means the output's default.
+struct EncoderSettings {
+    std::optional<int> crf;                 // H.264 and VP9 constant quality
+    std::optional<std::string> preset;      // H.264 (x264) preset, VP9 deadline
+    std::optional<int64_t> audioBitrate;    // bits per second
+};
+
 class FrameSink {
 public:
     virtual ~FrameSink() = default;
+    // The sound of the next frame, before that frame; sinks without sound ignore it.
+    virtual void writeSound(const float* /*interleaved*/, std::size_t /*frames*/) {}
     // Takes one frame; the canvas is 0x00RRGGBB pixels, read as bytes B, G, R, 0.
     // The canvas must stay valid until finish() (a still reads it only then).
     virtual void writeFrame(const LumCanvas& canvas) = 0;
@@ -26,21 +42,22 @@ struct SinkRequest {
     int width = 0;
     int height = 0;
     int fps = 0;
-    std::optional<std::string> audio; // sound to mux into .mp4 and .webm
-    std::string ffmpeg = "ffmpeg";    // the ffmpeg program
+    std::optional<SoundFormat> sound; // the sound, for outputs that carry it
+    EncoderSettings encoder;
 };
 
 // Chooses the sink by the output's extension; throws HostError for an
-// unknown one or a size the format cannot take.
+// unknown one, a size the format cannot take or settings its encoder
+// refuses, before any output exists.
 std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request);
 
-// Whether the output needs the audio as a file (the formats ffmpeg muxes it into).
-bool sinkMuxesAudio(const std::string& output);
+// Whether the output carries the sound (the video formats but GIF).
+bool sinkCarriesSound(const std::string& output);
 
 // Writes the canvas's rows as bgr0 bytes to `fd` (see writeAll).
 void writeCanvas(int fd, const LumCanvas& canvas, const char* what);
 
-std::unique_ptr<FrameSink> makeFfmpegSink(const SinkRequest& request, const std::string& extension);
+std::unique_ptr<FrameSink> makeVideoSink(const SinkRequest& request, const std::string& extension);
 std::unique_ptr<FrameSink> makePngSink(const SinkRequest& request);
 std::unique_ptr<FrameSink> makeY4mSink(const SinkRequest& request);
 std::unique_ptr<FrameSink> makeRawSink();
