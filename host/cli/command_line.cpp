@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <iostream>
 
-#include "host/cli/commands.h"
-#include "host/cli/frame_size.h"
 #include "host/base/host_error.h"
 #include "host/base/interrupt.h"
+#include "host/base/number_text.h"
+#include "host/base/time_text.h"
+#include "host/cli/commands.h"
+#include "host/cli/frame_size.h"
 #include "host/live/play_keys.h"
 
 namespace lumhost {
@@ -25,8 +27,16 @@ first third of a block into its vertical axis and the rest into its
 horizontal axis, so with --layout planar (the default) a block of N sample
 frames is N left samples, N right samples, N zero bytes: the left channel
 steers the vertical axis, the right channel the horizontal one, with equal
-weight. Mono feeds both; channels after the second are left out. With
---layout interleaved every channel goes in as read (L R L R ...).
+weight. Mono feeds both; more than two channels are first mixed down to
+stereo with the media libraries' standard matrix. With --layout
+interleaved both channels go in as read (L R L R ...).
+)";
+
+constexpr const char* timeHelp = R"(
+Times (--start, --duration, --at) are seconds (90, 12.5) or clock time
+([hh:]mm:ss[.ff], e.g. 1:30 or 0:01:02.25). The run's lumStart happens at
+--start, so the trail begins at the centre there, and the output's sound is
+cut to match. --at is a moment of the sound, on the same clock as --start.
 )";
 
 constexpr const char* parameterHelp = R"(
@@ -74,6 +84,33 @@ struct ParamOptions {
     }
 };
 
+double parseTimeOption(const char* option, const std::string& text) {
+    const auto seconds = parseTime(text);
+    if (!seconds) throw HostError(std::string(option) + ": expected seconds or [hh:]mm:ss[.ff], got '" + text + "'");
+    return *seconds;
+}
+
+// 192000, 192k or 1.5M bits per second.
+int64_t parseBitrate(const std::string& text) {
+    double scale = 1;
+    std::string digits = text;
+    if (!digits.empty() && (digits.back() == 'k' || digits.back() == 'K')) scale = 1e3;
+    if (!digits.empty() && digits.back() == 'M') scale = 1e6;
+    if (scale != 1) digits.pop_back();
+    const auto value = parseTime(digits);  // digits with an optional fraction
+    if (!value || digits.find(':') != std::string::npos || *value * scale < 1000 || *value * scale > 100e6)
+        throw HostError("--audio-bitrate: expected bits per second from 1k to 100M (e.g. 192k), got '" + text + "'");
+    return static_cast<int64_t>(*value * scale);
+}
+
+int parseWholeOption(const char* option, const std::string& text, int low, int high) {
+    const auto value = parseDigits(text);
+    if (!value || *value < low || *value > high)
+        throw HostError(std::string(option) + ": expected a whole number from " + std::to_string(low) + " to " +
+                        std::to_string(high) + ", got '" + text + "'");
+    return static_cast<int>(*value);
+}
+
 int parseFps(const std::string& text) {
     if (text.size() <= 4 && !text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
         const int fps = std::stoi(text);
@@ -88,9 +125,19 @@ struct FrameArguments {
     std::string layout = "planar";
     std::string fps = "60";
     std::string plugin;
+    std::string audioStream;
+    std::string start;
+    std::string duration;
 
     void add(CLI::App& command) {
-        command.add_option("AUDIO", audio, "Audio file (WAV, FLAC, Ogg Vorbis/Opus, MP3); none: the built-in demo")->type_name("FILE");
+        command.add_option("AUDIO", audio,
+                           "Audio or video file: anything the ffmpeg libraries read (WAV, FLAC, Ogg, MP3, AAC/M4A, "
+                           "ALAC, WMA, the sound of MP4/MKV/WebM/MOV); none: the built-in demo")
+            ->type_name("FILE");
+        command.add_option("--audio-stream", audioStream, "Which of the file's audio streams, from 0 (default: the best)")
+            ->type_name("N");
+        command.add_option("--start", start, "Begin this far into the sound")->type_name("TIME");
+        command.add_option("--duration", duration, "Use this much of the sound (default: to its end)")->type_name("TIME");
         command.add_option("--fps", fps, "Video frames (and sound blocks) per second, 1 to 1000")->type_name("N")->capture_default_str();
         command.add_option("--size", size, "Canvas size")->type_name("WxH")->capture_default_str();
         command.add_option("--layout", layout, "How channels fill a block (see below)")
@@ -110,6 +157,13 @@ struct FrameArguments {
         options.height = parsed.height;
         options.fps = parseFps(fps);
         options.layout = layout == "interleaved" ? BlockLayout::interleaved : BlockLayout::planar;
+        if (!audioStream.empty()) options.audioStream = parseWholeOption("--audio-stream", audioStream, 0, 999);
+        if (!start.empty()) options.start = parseTimeOption("--start", start);
+        if (!duration.empty()) {
+            options.duration = parseTimeOption("--duration", duration);
+            if (*options.duration <= 0) throw HostError("--duration: must be more than 0");
+        }
+        if (!audioStream.empty() && audio.empty()) throw HostError("--audio-stream needs an audio file");
         return options;
     }
 };
@@ -134,22 +188,31 @@ int runCommandLine(int argc, char** argv) {
     ParamOptions renderParams;
     std::string output;
     bool discard = false, quiet = false;
+    std::string at, crf, preset, audioBitrate;
     renderFrames.add(*render);
     render->add_option("-o,--output", output,
-                       "OUT by extension: .mp4/.webm (video with sound), .gif, .png (last frame), .y4m; "
-                       "- for raw bgr0 frames (bytes B,G,R,0) on standard output")
+                       "OUT by extension: .mp4 (H.264 + AAC), .mkv (H.264 + FLAC), .webm (VP9 + Opus), .gif, "
+                       ".png (the last frame, or the one at --at), .y4m; - for raw bgr0 frames (bytes B,G,R,0) "
+                       "on standard output")
         ->type_name("OUT");
+    render->add_option("--at", at, "The moment of a .png still (default: the last frame)")->type_name("TIME");
+    render->add_option("--crf", crf, "Video quality, lower is better: H.264 0-51 (default 20), VP9 0-63 (default: 4 Mb/s)")
+        ->type_name("N");
+    render->add_option("--preset", preset,
+                       "Encoder speed: H.264 ultrafast ... veryfast (default) ... placebo; VP9 realtime (default), good, best")
+        ->type_name("NAME");
+    render->add_option("--audio-bitrate", audioBitrate, "Sound bit rate (default: AAC 192k, Opus 160k)")->type_name("RATE");
     render->add_flag("--null", discard, "Render and discard the frames (for timing)");
     render->add_flag("-q,--quiet", quiet, "No progress on stderr");
     renderParams.add(*render);
-    render->footer(std::string(conversionHelp) + parameterHelp);
+    render->footer(std::string(conversionHelp) + timeHelp + parameterHelp);
 
     auto* play = app.add_subcommand("play", "Play audio (or the demo) with the figure in a live window");
     FrameArguments playFrames;
     ParamOptions playParams;
     playFrames.add(*play);
     playParams.add(*play);
-    play->footer(std::string(conversionHelp) + parameterHelp + playHelp());
+    play->footer(std::string(conversionHelp) + timeHelp + parameterHelp + playHelp());
 
     // CLI11 would only say that a command is missing; name the unknown word.
     if (argc > 1 && argv[1][0] != '-') {
@@ -183,6 +246,16 @@ int runCommandLine(int argc, char** argv) {
             options.output = output;
             options.discard = discard;
             options.quiet = quiet;
+            if (!at.empty()) {
+                options.at = parseTimeOption("--at", at);
+                const auto dot = output.rfind('.');
+                std::string extension = dot == std::string::npos ? "" : output.substr(dot);
+                for (auto& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                if (extension != ".png") throw HostError("--at picks the moment of a .png still; the output is " + output);
+            }
+            if (!crf.empty()) options.encoder.crf = parseWholeOption("--crf", crf, 0, 63);
+            if (!preset.empty()) options.encoder.preset = preset;
+            if (!audioBitrate.empty()) options.encoder.audioBitrate = parseBitrate(audioBitrate);
             return runRender(options);
         }
         PlayOptions options;

@@ -22,6 +22,9 @@ struct FrameOptions {
     int width = 1280;
     int height = 720;
     BlockLayout layout = BlockLayout::planar;
+    std::optional<int> audioStream;     // among the file's audio streams; nothing: the best
+    double start = 0;                   // seconds into the sound where the run begins
+    std::optional<double> duration;     // seconds of sound to use; nothing: to the end
 };
 
 struct RenderOptions {
@@ -29,6 +32,7 @@ struct RenderOptions {
     std::string output;  // a path or "-"
     bool discard = false;
     bool quiet = false;
+    std::optional<double> at;  // the moment of a .png still; nothing: the last frame
     EncoderSettings encoder;
 };
 

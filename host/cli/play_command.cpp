@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/cli/commands.h"
-#include "host/sound/demo_signal.h"
+#include "host/cli/sound_input.h"
 #include "host/base/host_error.h"
 #include "host/base/interrupt.h"
 #include "host/live/play_keys.h"
@@ -177,10 +177,11 @@ void changeSetting(const PluginModule& plugin, const KeyBinding& binding, SDL_Wi
 int runPlay(const PlayOptions& options) {
     const auto& frames = options.frames;
     PluginModule plugin(frames.plugin.plugin);
-    auto source = frames.audio ? openAudioFile(*frames.audio) : makeDemoSignal();
+    auto source = openSound(frames);
     const auto info = initWithSettings(plugin, frames.plugin);
     const auto sound = decodeAll(*source);
     if (sound.frames() == 0) throw HostError("audio " + source->name() + " holds no sound");
+    reportSoundWarnings(*source);
     const int64_t totalFrames = framesFor(sound.frames(), sound.rate, frames.fps);
 
     SdlSession sdl;

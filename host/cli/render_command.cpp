@@ -1,20 +1,43 @@
 // lumhost render: one block per video frame through the plug-in onto an
-// off-screen canvas, each frame handed to the chosen sink.
+// off-screen canvas, each frame and its sound handed to the chosen sink.
+#include <cmath>
 #include <vector>
 
-#include "host/cli/commands.h"
-#include "host/sound/demo_signal.h"
-#include "host/pictures/frame_sink.h"
+#include "host/base/host_error.h"
 #include "host/base/interrupt.h"
-#include "host/plugins/plugin_run.h"
+#include "host/base/time_text.h"
+#include "host/cli/commands.h"
 #include "host/cli/progress.h"
+#include "host/cli/sound_input.h"
+#include "host/pictures/frame_sink.h"
+#include "host/plugins/plugin_run.h"
 
 namespace lumhost {
+namespace {
+
+// The frame a still shows: the one whose sound contains the moment --at.
+std::optional<int64_t> stillFrame(const RenderOptions& options) {
+    if (!options.at) return std::nullopt;
+    const auto& frames = options.frames;
+    const double from = frames.start, at = *options.at;
+    if (at < from) throw HostError("--at " + formatTime(at) + " comes before --start " + formatTime(from));
+    if (frames.duration && at >= from + *frames.duration)
+        throw HostError("--at " + formatTime(at) + " lies after the end of --duration (" + formatTime(from + *frames.duration) + ")");
+    return static_cast<int64_t>(std::floor((at - from) * frames.fps));
+}
+
+}  // namespace
 
 int runRender(const RenderOptions& options) {
     const auto& frames = options.frames;
+    const auto still = stillFrame(options);
     PluginModule plugin(frames.plugin.plugin);
-    auto source = frames.audio ? openAudioFile(*frames.audio) : makeDemoSignal();
+    auto source = openSound(frames);
+    const int rate = source->sampleRate();
+    const int channels = source->channels();
+    if (still && framesFor(source->frames(), rate, frames.fps) <= *still && source->frames() > 0)
+        throw HostError("--at " + formatTime(*options.at) + ": the sound ends at " +
+                        formatTime(frames.start + static_cast<double>(source->frames()) / rate));
     initWithSettings(plugin, frames.plugin);
 
     SinkRequest request;
@@ -23,21 +46,23 @@ int runRender(const RenderOptions& options) {
     request.width = frames.width;
     request.height = frames.height;
     request.fps = frames.fps;
-    request.sound = SoundFormat{source->sampleRate(), source->channels()};
+    request.sound = SoundFormat{rate, channels};
     request.encoder = options.encoder;
     auto sink = makeFrameSink(request);
 
     std::vector<uint32_t> pixels(static_cast<std::size_t>(frames.width) * static_cast<std::size_t>(frames.height), 0);
     LumCanvas canvas{frames.width, frames.height, frames.width * 4, pixels.data()};
-    const int rate = source->sampleRate();
-    const int channels = source->channels();
-    Progress progress(framesFor(source->frames(), rate, frames.fps), options.quiet);
+    int64_t total = framesFor(source->frames(), rate, frames.fps);
+    if (still) total = std::min(total, *still + 1);
+    Progress progress(total, options.quiet);
     std::vector<float> samples;
     std::vector<int8_t> block;
+    int64_t frame = 0;
     {
         PluginRun run(plugin);
-        for (int64_t frame = 0;; ++frame) {
+        for (;; ++frame) {
             throwIfInterrupted();
+            if (still && frame > *still) break;
             const auto wanted = static_cast<std::size_t>(frameStart(frame + 1, rate, frames.fps) - frameStart(frame, rate, frames.fps));
             samples.resize(wanted * static_cast<std::size_t>(channels));
             std::size_t got = 0;
@@ -52,11 +77,18 @@ int runRender(const RenderOptions& options) {
             plugin.displaySoundData(&canvas, block.data(), static_cast<uint32_t>(block.size()));
             sink->writeFrame(canvas);
             progress.frameDone();
-            if (got < wanted) break;
+            if (got < wanted) {
+                ++frame;
+                break;
+            }
         }
     }
+    if (still && frame <= *still)
+        throw HostError("--at " + formatTime(*options.at) + ": the sound ends at " +
+                        formatTime(frames.start + static_cast<double>(frameStart(frame, rate, frames.fps)) / rate));
     sink->finish();
     progress.finish();
+    reportSoundWarnings(*source);
     return 0;
 }
 

@@ -1,11 +1,14 @@
 // Where the sound comes from: a decoded file or the built-in demo signal,
-// read front to back as interleaved float samples in -1..1.
+// read front to back as interleaved float samples in -1..1, one or two
+// channels.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace lumhost {
 
@@ -14,17 +17,33 @@ public:
     virtual ~AudioSource() = default;
     virtual int channels() const = 0;
     virtual int sampleRate() const = 0;
-    // Sample frames in the whole source, as far as the decoder knows them.
+    // Sample frames still to come, as far as the decoder knows them (for
+    // progress; the sound may end sooner or later).
     virtual int64_t frames() const = 0;
     // Reads up to `count` sample frames into `interleaved` (count x channels
-    // floats); 0 at the end. Throws HostError if the data cannot be decoded.
+    // floats); 0 at the end. Throws HostError if the data cannot be read.
     virtual std::size_t read(float* interleaved, std::size_t count) = 0;
     // A name for messages.
     virtual std::string name() const = 0;
+    // What went wrong on the way without stopping the sound (damaged
+    // packets, an early end), one line each, once the end is reached.
+    virtual std::vector<std::string> warnings() const { return {}; }
 };
 
-// Opens an audio file with libsndfile (WAV, FLAC, Ogg Vorbis/Opus, MP3, ...);
-// throws HostError if it is missing, unreadable, corrupt, unsupported or empty.
-std::unique_ptr<AudioSource> openAudioFile(const std::string& path);
+// Which part of a file to decode.
+struct MediaRequest {
+    std::optional<int> audioStream;  // among the file's audio streams, from 0; nothing: the best one
+    double start = 0;                // seconds from the beginning
+};
+
+// Opens any audio or video file that the media libraries demux and decode
+// and reads its audio stream, more than two channels mixed down to stereo.
+// Throws HostError, before any sound is read, if the file does not open,
+// has no audio stream (or not the one asked for), yields no decodable sound,
+// or ends before `start`.
+std::unique_ptr<AudioSource> openMediaFile(const std::string& path, const MediaRequest& request = {});
+
+// The part of `source` from `skip` sample frames on, at most `keep` of them.
+std::unique_ptr<AudioSource> cutSound(std::unique_ptr<AudioSource> source, int64_t skip, std::optional<int64_t> keep);
 
 }  // namespace lumhost

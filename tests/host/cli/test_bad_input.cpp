@@ -2,7 +2,6 @@
 // exit and no output file; Ctrl-C during a render leaves nothing behind.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sndfile.h>
 #include <spawn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -58,7 +57,7 @@ TEST_F(BadInput, AudioFiles) {
     const auto good = readFile(scratch.path("good.wav"));
     writeText("cut.wav", good.substr(0, 30));
     expectFailure({"render", "cut.wav", "-o", "out.mp4"}, "cannot open audio cut.wav");
-    writeSound(scratch.path("empty.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 0, [](long, int) { return 0.0f; });
+    writeSound(scratch.path("empty.wav"), 8000, 1, 0, [](long, int) { return 0.0f; });
     expectFailure({"render", "empty.wav", "-o", "out.y4m"}, "holds no sound");
     expectFailure({"play", "missing.wav"}, "missing.wav: No such file or directory");
 }
@@ -142,7 +141,7 @@ bool partialFileAppears(const Scratch& scratch) {
 
 TEST_F(BadInput, CtrlCDuringARenderLeavesNoFile) {
     // Ten minutes of sound at 1000 frames per second keep the y4m writer busy.
-    writeSound(scratch.path("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 600 * 8000, [](long, int) { return 0.1f; });
+    writeSound(scratch.path("long.wav"), 8000, 1, 600 * 8000, [](long, int) { return 0.1f; });
     const std::vector<std::vector<std::string>> renders = {
         {"-o", "demo.mp4"}, {"-o", "long.y4m", "long.wav", "--fps", "1000", "--size", "16x16"}};
     for (const auto& render : renders) {

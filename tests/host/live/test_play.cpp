@@ -1,7 +1,6 @@
 // lumhost play under a virtual X server with SDL's dummy sound driver: the
 // window shows the figure, and the program ends when the sound does.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <chrono>
 #include <cmath>
@@ -22,7 +21,7 @@ TEST(Play, WindowShowsTheFigureWhileTheSoundPlays) {
     Scratch scratch;
     // 3 seconds of a steady offset: every block gives the same vector of 80
     // pixels each way, which the rotation turns into an arc about the centre.
-    writeSound(scratch.path("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, 3 * 48000,
+    writeSound(scratch.path("in.wav"), 48000, 2, 3 * 48000,
                [](long, int) { return 1.0f / 128; });
     const std::string play = windowEnvironment + quoted(LUMHOST_PATH) +
                              " play in.wav --size 320x240 --set 'line width=4' --set color=#00ff00 2>play.err";
@@ -52,7 +51,7 @@ TEST(Play, KeysChangeSettingsLiveAndResizingMovesTheCentre) {
     Scratch scratch;
     // Right channel +-1/128 in alternate frames, left silent: with rotation
     // stopped the figure is a horizontal line through the centre.
-    writeSound(scratch.path("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, 6 * 48000,
+    writeSound(scratch.path("in.wav"), 48000, 2, 6 * 48000,
                [](long i, int c) { return c == 0 ? 0.0f : ((i / 800) % 2 ? 1.0f : -1.0f) / 128; });
     const std::string script =
         windowEnvironment + quoted(LUMHOST_PATH) + " play in.wav --size 320x240 --set rotation-speed=0 2>play.err &\n"
