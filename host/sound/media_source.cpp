@@ -78,7 +78,7 @@ public:
         if (damaged_ > 0)
             lines.push_back(std::to_string(damaged_) + (damaged_ == 1 ? " damaged packet" : " damaged packets") +
                             " skipped, first at " + formatTime(firstDamage_));
-        if (endedEarly_) lines.push_back("the file ends early at " + formatTime(static_cast<double>(position_) / rate_));
+        if (endedEarly_) lines.push_back("the file ends early at " + formatTime(endSeconds_));
         return lines;
     }
 
@@ -205,6 +205,11 @@ private:
         }
         if (packet_->stream_index == streamIndex_) {
             ++packets_;
+            if (packet_->pts != AV_NOPTS_VALUE) {
+                const int64_t origin = stream_->start_time != AV_NOPTS_VALUE ? stream_->start_time : 0;
+                streamReached_ = std::max(streamReached_, static_cast<double>(packet_->pts + packet_->duration - origin) *
+                                                              av_q2d(stream_->time_base));
+            }
             const int sent = avcodec_send_packet(decoder_.get(), packet_.get());
             if (sent < 0 && sent != AVERROR(EAGAIN)) noteDamage(packet_->pts);
         }
@@ -268,9 +273,14 @@ private:
         }
     }
 
+    // The file's own timestamps say how far it goes: sound lost to damaged
+    // packets in the middle is not an early end.
     void noteEnd() {
-        const double reached = static_cast<double>(position_) / rate_;
-        if (readFailed_ || (lengthIsKnown_ && expectedSeconds_ - reached > earlyEndTolerance)) endedEarly_ = position_ > 0;
+        const double reached = std::max(streamReached_, static_cast<double>(position_) / rate_);
+        if (readFailed_ || (lengthIsKnown_ && expectedSeconds_ - reached > earlyEndTolerance)) {
+            endedEarly_ = position_ > 0;
+            endSeconds_ = reached;
+        }
     }
 
     std::string path_;
@@ -296,6 +306,8 @@ private:
     bool readFailed_ = false;
     bool reachedSound_ = false;
     bool endedEarly_ = false;
+    double streamReached_ = 0;  // seconds: the end of the latest packet read
+    double endSeconds_ = 0;
     int64_t packets_ = 0;
     int damaged_ = 0;
     double firstDamage_ = 0;

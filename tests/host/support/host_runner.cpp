@@ -1,6 +1,10 @@
 #include "host_runner.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -64,6 +68,33 @@ RunResult runLumhost(const Scratch& scratch, const std::vector<std::string>& arg
     std::filesystem::remove(capture.string() + ".out");
     std::filesystem::remove(capture.string() + ".err");
     return result;
+}
+
+long peakMemoryOfLumhost(const Scratch& scratch, const std::vector<std::string>& args) {
+    std::vector<std::string> words = {LUMHOST_PATH};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, scratch.dir().c_str());
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, LUMHOST_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return usage.ru_maxrss;
+}
+
+long rawFrames(const RunResult& run, int width, int height) {
+    const auto frameBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+    if (run.out.size() % frameBytes != 0) return -1;
+    return static_cast<long>(run.out.size() / frameBytes);
 }
 
 }  // namespace hosttest

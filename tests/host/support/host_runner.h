@@ -32,6 +32,13 @@ private:
 RunResult runLumhost(const Scratch& scratch, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment = {});
 
+// Runs lumhost with `args` in `scratch`'s folder, output discarded, and
+// returns its peak resident memory in kilobytes (-1 if it failed).
+long peakMemoryOfLumhost(const Scratch& scratch, const std::vector<std::string>& args);
+
+// Whole frames of `width` x `height` in a run's raw bgr0 output.
+long rawFrames(const RunResult& run, int width, int height);
+
 // Runs a shell command line in the folder; its exit status.
 int runShell(const Scratch& scratch, const std::string& command);
 
