@@ -1,157 +1,73 @@
-// lumhost play: a live SDL2 window. The sound plays through SDL's audio
-// queue, and each block is handed to the plug-in when the audio clock
-// reaches the start of its frame.
-#include <SDL2/SDL.h>
-
+// lumhost play: a live SDL2 window. The sound is decoded as it plays and
+// queued a little ahead to SDL's audio device; each block is handed to the
+// plug-in when the audio clock reaches the start of its frame.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
-#include "host/cli/commands.h"
-#include "host/cli/sound_input.h"
 #include "host/base/host_error.h"
 #include "host/base/interrupt.h"
+#include "host/cli/commands.h"
+#include "host/cli/sound_input.h"
+#include "host/live/live_window.h"
 #include "host/live/play_keys.h"
+#include "host/live/sound_output.h"
 #include "host/plugins/plugin_run.h"
 
 namespace lumhost {
 namespace {
 
-struct DecodedSound {
-    int rate = 0;
-    int channels = 0;
-    std::vector<float> samples;  // interleaved
-    int64_t frames() const { return static_cast<int64_t>(samples.size()) / channels; }
-};
-
-DecodedSound decodeAll(AudioSource& source) {
-    DecodedSound sound{source.sampleRate(), source.channels(), {}};
-    std::vector<float> chunk(static_cast<std::size_t>(8192 * sound.channels));
-    while (const std::size_t got = source.read(chunk.data(), 8192)) {
-        throwIfInterrupted();
-        sound.samples.insert(sound.samples.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got) * sound.channels);
-    }
-    return sound;
-}
-
-// SDL set-up and tear-down in one place.
-struct SdlSession {
-    SdlSession() {
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) throw HostError(std::string("cannot open a window: ") + SDL_GetError());
-    }
-    ~SdlSession() { SDL_Quit(); }
-};
-
-// The audio clock: sample frames played so far. Without an audio device the
-// wall clock stands in, so the figure still moves in real time.
-class AudioClock {
+// The sound between what has been shown and what has been read: read ahead
+// of the audio clock by a fraction of a second, dropped once shown.
+class SoundWindow {
 public:
-    AudioClock(const DecodedSound& sound) : rate_(sound.rate) {
-        // The playback buffer: left and right as the plug-in's block sees them.
-        const auto width = static_cast<std::size_t>(sound.channels);
-        stereo_.resize(2 * static_cast<std::size_t>(sound.frames()));
-        for (std::size_t i = 0; i < stereo_.size() / 2; ++i) {
-            stereo_[2 * i] = sound.samples[i * width];
-            stereo_[2 * i + 1] = sound.samples[i * width + (width > 1 ? 1 : 0)];
+    SoundWindow(std::unique_ptr<AudioSource> source, SoundOutput& output, int fps)
+        : source_(std::move(source)), output_(output), rate_(source_->sampleRate()),
+          channels_(source_->channels()), fps_(fps), chunk_(static_cast<std::size_t>(1024 * channels_)) {}
+
+    const AudioSource& source() const { return *source_; }
+    bool finished() const { return ended_ && firstFrame_ >= read_ && output_.position() >= read_; }
+
+    // Reads until the device holds half a second more than it has played.
+    void fill() {
+        while (!ended_ && read_ - output_.position() < rate_ / 2) {
+            const std::size_t got = source_->read(chunk_.data(), 1024);
+            if (got == 0) {
+                ended_ = true;
+                if (read_ == 0) throw HostError("audio " + source_->name() + " holds no sound");
+                break;
+            }
+            samples_.insert(samples_.end(), chunk_.begin(), chunk_.begin() + static_cast<std::ptrdiff_t>(got) * channels_);
+            output_.queue(chunk_.data(), got);
+            read_ += static_cast<int64_t>(got);
         }
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            std::fprintf(stderr, "lumhost: no sound (%s); the wall clock paces the frames\n", SDL_GetError());
-            return;
-        }
-        SDL_AudioSpec wanted{};
-        wanted.freq = sound.rate;
-        wanted.format = AUDIO_F32SYS;
-        wanted.channels = 2;
-        wanted.samples = 1024;
-        device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-        if (device_ == 0)
-            std::fprintf(stderr, "lumhost: no sound (%s); the wall clock paces the frames\n", SDL_GetError());
-    }
-    ~AudioClock() {
-        if (device_ != 0) SDL_CloseAudioDevice(device_);
     }
 
-    void start() {
-        started_ = std::chrono::steady_clock::now();
-        if (device_ == 0) return;
-        SDL_PauseAudioDevice(device_, 1);
-        SDL_ClearQueuedAudio(device_);
-        if (SDL_QueueAudio(device_, stereo_.data(), static_cast<Uint32>(stereo_.size() * sizeof(float))) != 0)
-            throw HostError(std::string("cannot play the sound: ") + SDL_GetError());
-        SDL_PauseAudioDevice(device_, 0);
-    }
-
-    int64_t position() const {
-        if (device_ != 0) {
-            const auto queued = static_cast<int64_t>(SDL_GetQueuedAudioSize(device_) / (2 * sizeof(float)));
-            return static_cast<int64_t>(stereo_.size() / 2) - queued;
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-        return static_cast<int64_t>(seconds * rate_);
+    // The next frame's block once the clock has reached the frame and its sound is in.
+    bool nextBlock(BlockLayout layout, std::vector<int8_t>& block) {
+        const int64_t from = frameStart(frame_, rate_, fps_);
+        const int64_t to = std::min(frameStart(frame_ + 1, rate_, fps_), ended_ ? read_ : INT64_MAX);
+        if (from >= to || from > output_.position() || to > read_) return false;
+        const auto offset = static_cast<std::size_t>((from - firstFrame_) * channels_);
+        makeSoundBlock(samples_.data() + offset, static_cast<std::size_t>(to - from), channels_, layout, block);
+        ++frame_;
+        // Drop what no block needs any more.
+        const auto used = static_cast<std::size_t>((to - firstFrame_) * channels_);
+        samples_.erase(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(used));
+        firstFrame_ = to;
+        return true;
     }
 
 private:
-    int rate_;
-    std::vector<float> stereo_;
-    SDL_AudioDeviceID device_ = 0;
-    std::chrono::steady_clock::time_point started_;
-};
-
-// The window, its renderer and a texture the size of the canvas.
-class LiveWindow {
-public:
-    LiveWindow(const std::string& title, int width, int height) {
-        window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                                   SDL_WINDOW_RESIZABLE);
-        if (window_ == nullptr) throw HostError(std::string("cannot open a window: ") + SDL_GetError());
-        renderer_ = SDL_CreateRenderer(window_, -1, 0);
-        if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-        if (renderer_ == nullptr) throw HostError(std::string("cannot draw into the window: ") + SDL_GetError());
-        resize(width, height);
-    }
-    ~LiveWindow() {
-        if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-        if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
-        SDL_DestroyWindow(window_);
-    }
-
-    LumCanvas& canvas() { return canvas_; }
-    SDL_Window* window() { return window_; }
-
-    // A new canvas of the new size keeps what overlaps of the old picture.
-    void resize(int width, int height) {
-        width = std::max(width, 1);
-        height = std::max(height, 1);
-        std::vector<uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-        const int keepWidth = std::min(width, canvas_.width), keepHeight = std::min(height, canvas_.height);
-        for (int y = 0; y < keepHeight; ++y)
-            std::memcpy(&pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width)],
-                        &pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas_.width)],
-                        static_cast<std::size_t>(keepWidth) * 4);
-        pixels_ = std::move(pixels);
-        canvas_ = LumCanvas{width, height, width * 4, pixels_.data()};
-        if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
-        if (texture_ == nullptr) throw HostError(std::string("cannot draw into the window: ") + SDL_GetError());
-    }
-
-    void clear() { std::fill(pixels_.begin(), pixels_.end(), 0u); }
-
-    void present() {
-        SDL_UpdateTexture(texture_, nullptr, canvas_.pixels, canvas_.stride);
-        SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-        SDL_RenderPresent(renderer_);
-    }
-
-private:
-    SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
-    std::vector<uint32_t> pixels_;
-    LumCanvas canvas_{0, 0, 0, nullptr};
+    std::unique_ptr<AudioSource> source_;
+    SoundOutput& output_;
+    int rate_, channels_, fps_;
+    std::vector<float> chunk_;
+    std::vector<float> samples_;  // interleaved, from sample frame firstFrame_ on
+    int64_t firstFrame_ = 0;
+    int64_t read_ = 0;  // sample frames read from the source
+    int64_t frame_ = 0;
+    bool ended_ = false;
 };
 
 // Applies a key's change to its setting and says what the plug-in applied.
@@ -179,18 +95,14 @@ int runPlay(const PlayOptions& options) {
     PluginModule plugin(frames.plugin.plugin);
     auto source = openSound(frames);
     const auto info = initWithSettings(plugin, frames.plugin);
-    const auto sound = decodeAll(*source);
-    if (sound.frames() == 0) throw HostError("audio " + source->name() + " holds no sound");
-    reportSoundWarnings(*source);
-    const int64_t totalFrames = framesFor(sound.frames(), sound.rate, frames.fps);
 
-    SdlSession sdl;
-    AudioClock clock(sound);
+    SdlVideo sdl;
+    SoundOutput output(source->sampleRate(), source->channels());
+    auto sound = std::make_unique<SoundWindow>(std::move(source), output, frames.fps);
     LiveWindow live("lumhost - " + fieldText(info.info.longName, sizeof info.info.longName), frames.width, frames.height);
     PluginRun run(plugin);
     std::vector<int8_t> block;
-    int64_t next = 0;
-    clock.start();
+    sound->fill();
     for (bool open = true; open && !interrupted();) {
         bool changed = false;
         SDL_Event event;
@@ -209,26 +121,22 @@ int runPlay(const PlayOptions& options) {
                 if (binding->action == KeyAction::restart) {
                     run.restart();
                     live.clear();
-                    next = 0;
-                    clock.start();
+                    output.restart();
+                    sound = std::make_unique<SoundWindow>(openSound(frames), output, frames.fps);
                     changed = true;
                 }
             } while (SDL_PollEvent(&event) != 0);
         }
+        sound->fill();
         // Every block whose frame has begun on the audio clock, in order.
-        const int64_t played = clock.position();
-        while (next < totalFrames && frameStart(next, sound.rate, frames.fps) <= played) {
-            const int64_t first = frameStart(next, sound.rate, frames.fps);
-            const int64_t last = std::min(frameStart(next + 1, sound.rate, frames.fps), sound.frames());
-            makeSoundBlock(&sound.samples[static_cast<std::size_t>(first * sound.channels)], static_cast<std::size_t>(last - first),
-                           sound.channels, frames.layout, block);
+        while (sound->nextBlock(frames.layout, block)) {
             plugin.displaySoundData(&live.canvas(), block.data(), static_cast<uint32_t>(block.size()));
-            ++next;
             changed = true;
         }
         if (changed) live.present();
-        if (next >= totalFrames && played >= sound.frames()) open = false;
+        if (sound->finished()) open = false;
     }
+    reportSoundWarnings(sound->source());
     return 0;
 }
 
