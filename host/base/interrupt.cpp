@@ -31,4 +31,6 @@ void throwIfInterrupted() {
     if (interrupted()) throw Interrupted();
 }
 
+void acceptInterrupt() { caughtSignal = 0; }
+
 }  // namespace lumhost

@@ -12,5 +12,8 @@ bool interrupted();
 int interruptSignal();
 // Throws Interrupted once a signal has arrived.
 void throwIfInterrupted();
+// Takes the interrupt as handled: a live recording stops on Ctrl-C and then
+// finalises its output as any other end; a second Ctrl-C interrupts that.
+void acceptInterrupt();
 
 }  // namespace lumhost

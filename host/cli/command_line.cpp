@@ -128,6 +128,10 @@ struct FrameArguments {
     std::string audioStream;
     std::string start;
     std::string duration;
+    std::string captureDevice;
+    CLI::Option* captureOption = nullptr;
+    std::string input;
+    std::string inputFormat;
 
     void add(CLI::App& command) {
         command.add_option("AUDIO", audio,
@@ -138,6 +142,14 @@ struct FrameArguments {
             ->type_name("N");
         command.add_option("--start", start, "Begin this far into the sound")->type_name("TIME");
         command.add_option("--duration", duration, "Use this much of the sound (default: to its end)")->type_name("TIME");
+        captureOption = command.add_option("--capture", captureDevice,
+                                           "Live sound from a capture device: an index or a name (or a part of one) from "
+                                           "lumhost devices; alone, the monitor of the default output, else the default input")
+                            ->type_name("[DEVICE]")
+                            ->expected(0, 1);
+        command.add_option("--input", input, "Live raw PCM from a FIFO, a pipe or - (standard input)")->type_name("FILE|-");
+        command.add_option("--input-format", inputFormat, "What --input carries: s16le, s8, u8, s32le or f32le (default s16le:44100:2)")
+            ->type_name("FORMAT:RATE:CHANNELS");
         command.add_option("--fps", fps, "Video frames (and sound blocks) per second, 1 to 1000")->type_name("N")->capture_default_str();
         command.add_option("--size", size, "Canvas size")->type_name("WxH")->capture_default_str();
         command.add_option("--layout", layout, "How channels fill a block (see below)")
@@ -163,7 +175,15 @@ struct FrameArguments {
             options.duration = parseTimeOption("--duration", duration);
             if (*options.duration <= 0) throw HostError("--duration: must be more than 0");
         }
-        if (!audioStream.empty() && audio.empty()) throw HostError("--audio-stream needs an audio file");
+        options.capture = captureOption->count() > 0;
+        if (!captureDevice.empty()) options.captureDevice = captureDevice;
+        if (!input.empty()) options.input = input;
+        if (!inputFormat.empty()) {
+            if (input.empty()) throw HostError("--input-format describes --input; there is none");
+            options.inputFormat = parseRawInputFormat(inputFormat);
+        }
+        if (!audioStream.empty() && audio.empty() && !options.capture && input.empty())
+            throw HostError("--audio-stream needs an audio file");
         return options;
     }
 };
@@ -183,7 +203,9 @@ int runCommandLine(int argc, char** argv) {
     infoParams.add(*info);
     info->footer(parameterHelp);
 
-    auto* render = app.add_subcommand("render", "Render audio (or the demo) through the plug-in into a file");
+    auto* devices = app.add_subcommand("devices", "List the sound devices: capture (with the sound server's monitors) and playback");
+
+    auto* render = app.add_subcommand("render", "Render audio (or the demo, or live sound) through the plug-in into a file");
     FrameArguments renderFrames;
     ParamOptions renderParams;
     std::string output;
@@ -207,7 +229,7 @@ int runCommandLine(int argc, char** argv) {
     renderParams.add(*render);
     render->footer(std::string(conversionHelp) + timeHelp + parameterHelp);
 
-    auto* play = app.add_subcommand("play", "Play audio (or the demo) with the figure in a live window");
+    auto* play = app.add_subcommand("play", "Play audio (or the demo, or live sound) with the figure in a live window");
     FrameArguments playFrames;
     ParamOptions playParams;
     playFrames.add(*play);
@@ -217,8 +239,8 @@ int runCommandLine(int argc, char** argv) {
     // CLI11 would only say that a command is missing; name the unknown word.
     if (argc > 1 && argv[1][0] != '-') {
         const std::string word = argv[1];
-        if (word != "info" && word != "render" && word != "play") {
-            std::fprintf(stderr, "lumhost: unknown command '%s' (use info, render or play)\n", argv[1]);
+        if (word != "info" && word != "render" && word != "play" && word != "devices") {
+            std::fprintf(stderr, "lumhost: unknown command '%s' (use info, render, play or devices)\n", argv[1]);
             return 2;
         }
     }
@@ -238,6 +260,7 @@ int runCommandLine(int argc, char** argv) {
             options.plugin.assignments = infoParams.inOrder(*info);
             return runInfo(options);
         }
+        if (devices->parsed()) return runDevices();
         if (render->parsed()) {
             RenderOptions options;
             options.frames = renderFrames.toOptions(*render, renderParams);

@@ -7,6 +7,7 @@
 
 #include "host/pictures/frame_sink.h"
 #include "host/plugins/plugin_run.h"
+#include "host/sound/raw_input.h"
 #include "host/sound/sound_block.h"
 
 namespace lumhost {
@@ -25,6 +26,10 @@ struct FrameOptions {
     std::optional<int> audioStream;     // among the file's audio streams; nothing: the best
     double start = 0;                   // seconds into the sound where the run begins
     std::optional<double> duration;     // seconds of sound to use; nothing: to the end
+    bool capture = false;               // --capture: from a capture device
+    std::optional<std::string> captureDevice;  // its index or name; nothing: the default monitor or input
+    std::optional<std::string> input;   // --input: raw PCM from a FIFO, a pipe or "-"
+    RawInputFormat inputFormat;
 };
 
 struct RenderOptions {
@@ -41,6 +46,7 @@ struct PlayOptions {
 };
 
 int runInfo(const InfoOptions& options);
+int runDevices();
 int runRender(const RenderOptions& options);
 int runPlay(const PlayOptions& options);
 

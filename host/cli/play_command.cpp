@@ -2,6 +2,8 @@
 // queued a little ahead to SDL's audio device; each block is handed to the
 // plug-in when the audio clock reaches the start of its frame.
 #include <algorithm>
+#include <chrono>
+#include <optional>
 #include <cstdio>
 #include <vector>
 
@@ -88,6 +90,65 @@ void changeSetting(const PluginModule& plugin, const KeyBinding& binding, SDL_Wi
     SDL_SetWindowTitle(window, ("lumhost - " + text).c_str());
 }
 
+// Live sound: each block as soon as its sound has arrived, never played back
+// (a monitor's sound played again would feed back into it). How long blocks
+// take from their arrival to the screen is kept, to report at the end.
+class LiveBlocks {
+public:
+    LiveBlocks(AudioSource& source, int fps) : source_(source), rate_(source.sampleRate()), fps_(fps) {}
+
+    // Every block whose sound is in; a host more than a quarter second
+    // behind drops the older blocks and shows the newest.
+    template <typename Show>
+    bool showArrived(BlockLayout layout, std::vector<int8_t>& block, Show show) {
+        bool shown = false;
+        for (;;) {
+            const int64_t from = frameStart(frame_, rate_, fps_), to = frameStart(frame_ + 1, rate_, fps_);
+            const int64_t waiting = source_.available();
+            if (waiting < to - from) break;
+            samples_.resize(static_cast<std::size_t>((to - from) * source_.channels()));
+            source_.read(samples_.data(), static_cast<std::size_t>(to - from));
+            ++frame_;
+            if (waiting - (to - from) > rate_ / 4) {
+                ++skipped_;
+                continue;
+            }
+            makeSoundBlock(samples_.data(), static_cast<std::size_t>(to - from), source_.channels(), layout, block);
+            show(block);
+            if (const auto arrived = source_.arrivalOf(to - 1)) onScreenSoon_.push_back(*arrived);
+            shown = true;
+        }
+        return shown;
+    }
+
+    // The window has shown the blocks drawn since the last call.
+    void presented() {
+        const auto now = std::chrono::steady_clock::now();
+        for (const auto& arrived : onScreenSoon_) delays_.push_back(std::chrono::duration<double, std::milli>(now - arrived).count());
+        onScreenSoon_.clear();
+    }
+
+    int64_t skipped() const { return skipped_; }
+    int blockFrames() const { return rate_ / fps_; }
+
+    // How long the blocks took from their sound's arrival to the screen.
+    void reportDelays() {
+        if (delays_.empty()) return;
+        std::sort(delays_.begin(), delays_.end());
+        std::fprintf(stderr, "lumhost: %zu blocks shown a median %.1f ms (at most %.1f ms) after their sound arrived\n",
+                     delays_.size(), delays_[delays_.size() / 2], delays_.back());
+    }
+
+private:
+    AudioSource& source_;
+    int rate_, fps_;
+    int64_t frame_ = 0;
+    int64_t skipped_ = 0;
+    std::vector<float> samples_;
+    std::vector<std::chrono::steady_clock::time_point> onScreenSoon_;
+    std::vector<double> delays_;
+};
+
 }  // namespace
 
 int runPlay(const PlayOptions& options) {
@@ -97,47 +158,71 @@ int runPlay(const PlayOptions& options) {
     const auto info = initWithSettings(plugin, frames.plugin);
 
     SdlVideo sdl;
-    SoundOutput output(source->sampleRate(), source->channels());
-    auto sound = std::make_unique<SoundWindow>(std::move(source), output, frames.fps);
-    LiveWindow live("lumhost - " + fieldText(info.info.longName, sizeof info.info.longName), frames.width, frames.height);
+    const bool live = source->live();
+    std::optional<SoundOutput> output;
+    std::unique_ptr<SoundWindow> sound;
+    std::optional<LiveBlocks> liveBlocks;
+    if (live) {
+        liveBlocks.emplace(*source, frames.fps);
+    } else {
+        output.emplace(source->sampleRate(), source->channels());
+        sound = std::make_unique<SoundWindow>(std::move(source), *output, frames.fps);
+        sound->fill();
+    }
+    LiveWindow screen("lumhost - " + fieldText(info.info.longName, sizeof info.info.longName), frames.width, frames.height);
     PluginRun run(plugin);
     std::vector<int8_t> block;
-    sound->fill();
+    const auto show = [&](const std::vector<int8_t>& data) {
+        plugin.displaySoundData(&screen.canvas(), data.data(), static_cast<uint32_t>(data.size()));
+    };
     for (bool open = true; open && !interrupted();) {
         bool changed = false;
         SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, 4) != 0) {
+        if (SDL_WaitEventTimeout(&event, live ? 1 : 4) != 0) {
             do {
                 if (event.type == SDL_QUIT) open = false;
                 if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-                    live.resize(event.window.data1, event.window.data2);
+                    screen.resize(event.window.data1, event.window.data2);
                     changed = true;
                 }
                 if (event.type != SDL_KEYDOWN) continue;
                 const auto* binding = findKey(event.key.keysym.sym);
                 if (binding == nullptr) continue;
                 if (binding->action == KeyAction::quit) open = false;
-                if (binding->action == KeyAction::step) changeSetting(plugin, *binding, live.window());
+                if (binding->action == KeyAction::step) changeSetting(plugin, *binding, screen.window());
                 if (binding->action == KeyAction::restart) {
                     run.restart();
-                    live.clear();
-                    output.restart();
-                    sound = std::make_unique<SoundWindow>(openSound(frames), output, frames.fps);
+                    screen.clear();
+                    if (!live) {
+                        output->restart();
+                        sound = std::make_unique<SoundWindow>(openSound(frames), *output, frames.fps);
+                    }
                     changed = true;
                 }
             } while (SDL_PollEvent(&event) != 0);
         }
-        sound->fill();
-        // Every block whose frame has begun on the audio clock, in order.
-        while (sound->nextBlock(frames.layout, block)) {
-            plugin.displaySoundData(&live.canvas(), block.data(), static_cast<uint32_t>(block.size()));
-            changed = true;
+        if (live) {
+            changed = liveBlocks->showArrived(frames.layout, block, show) || changed;
+            if (source->stopped()) open = false;
+        } else {
+            sound->fill();
+            // Every block whose frame has begun on the audio clock, in order.
+            while (sound->nextBlock(frames.layout, block)) {
+                show(block);
+                changed = true;
+            }
+            if (sound->finished()) open = false;
         }
-        if (changed) live.present();
-        if (sound->finished()) open = false;
+        if (changed) screen.present();
+        if (live) liveBlocks->presented();
     }
-    reportSoundWarnings(sound->source());
-    return 0;
+    if (!live) {
+        reportSoundWarnings(sound->source());
+        return 0;
+    }
+    acceptInterrupt();
+    liveBlocks->reportDelays();
+    return reportLiveEnd(*source, liveBlocks->skipped(), liveBlocks->blockFrames(), "");
 }
 
 }  // namespace lumhost

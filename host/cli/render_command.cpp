@@ -57,10 +57,13 @@ int runRender(const RenderOptions& options) {
     Progress progress(total, options.quiet);
     std::vector<float> samples;
     std::vector<int8_t> block;
-    int64_t frame = 0;
+    int64_t frame = 0, behind = 0;
+    const bool live = source->live();
     {
         PluginRun run(plugin);
         for (;; ++frame) {
+            // A live recording ends on Ctrl-C and keeps what it has.
+            if (live && interrupted()) break;
             throwIfInterrupted();
             if (still && frame > *still) break;
             const auto wanted = static_cast<std::size_t>(frameStart(frame + 1, rate, frames.fps) - frameStart(frame, rate, frames.fps));
@@ -72,6 +75,11 @@ int runRender(const RenderOptions& options) {
                 got += more;
             }
             if (got == 0 && wanted > 0) break;
+            // More than a second behind live sound: this block is dropped, not waited for.
+            if (live && got == wanted && source->available() > rate) {
+                ++behind;
+                continue;
+            }
             makeSoundBlock(samples.data(), got, channels, frames.layout, block);
             sink->writeSound(samples.data(), got);
             plugin.displaySoundData(&canvas, block.data(), static_cast<uint32_t>(block.size()));
@@ -83,12 +91,14 @@ int runRender(const RenderOptions& options) {
             }
         }
     }
+    if (live) acceptInterrupt();
     if (still && frame <= *still)
         throw HostError("--at " + formatTime(*options.at) + ": the sound ends at " +
                         formatTime(frames.start + static_cast<double>(frameStart(frame, rate, frames.fps)) / rate));
     sink->finish();
     progress.finish();
     reportSoundWarnings(*source);
+    if (live) return reportLiveEnd(*source, behind, rate / frames.fps, options.discard ? "" : options.output);
     return 0;
 }
 

@@ -1,17 +1,30 @@
 #include "host/cli/sound_input.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "host/base/host_error.h"
+#include "host/sound/capture_source.h"
 #include "host/sound/demo_signal.h"
+#include "host/sound/raw_input.h"
 
 namespace lumhost {
 
 std::unique_ptr<AudioSource> openSound(const FrameOptions& options) {
     std::unique_ptr<AudioSource> source;
     int64_t skip = 0;
-    if (options.audio) {
+    if (options.capture || options.input) {
+        const char* option = options.capture ? "--capture" : "--input";
+        if (options.audio) throw HostError(std::string(option) + " takes its sound live; drop the audio file " + *options.audio);
+        if (options.capture && options.input) throw HostError("--capture and --input: choose one source of sound");
+        if (options.start > 0) throw HostError(std::string("--start: live sound has no beginning to skip (") + option + ")");
+        if (options.audioStream) throw HostError(std::string("--audio-stream applies to files, not to ") + option);
+        if (options.capture)
+            source = openCapture(chooseCaptureDevice(listSoundDevices(), options.captureDevice));
+        else
+            source = openRawInput(*options.input, options.inputFormat);
+    } else if (options.audio) {
         source = openMediaFile(*options.audio, MediaRequest{options.audioStream, options.start});
     } else {
         source = makeDemoSignal();
@@ -26,6 +39,17 @@ std::unique_ptr<AudioSource> openSound(const FrameOptions& options) {
 
 void reportSoundWarnings(const AudioSource& source) {
     for (const auto& line : source.warnings()) std::fprintf(stderr, "lumhost: warning: %s: %s\n", source.name().c_str(), line.c_str());
+}
+
+int reportLiveEnd(const AudioSource& source, int64_t skipped, int blockFrames, const std::string& kept) {
+    const int64_t dropped = skipped + (source.dropped() + blockFrames - 1) / std::max(blockFrames, 1);
+    if (dropped > 0)
+        std::fprintf(stderr, "lumhost: fell behind the live sound: %lld block%s dropped\n", static_cast<long long>(dropped),
+                     dropped == 1 ? "" : "s");
+    const auto failure = source.failure();
+    if (!failure) return 0;
+    std::fprintf(stderr, "lumhost: %s%s\n", failure->c_str(), kept.empty() ? "" : ("; what was recorded is kept in " + kept).c_str());
+    return 1;
 }
 
 }  // namespace lumhost

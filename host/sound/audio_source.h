@@ -3,6 +3,7 @@
 // channels.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -28,6 +29,15 @@ public:
     // What went wrong on the way without stopping the sound (damaged
     // packets, an early end), one line each, once the end is reached.
     virtual std::vector<std::string> warnings() const { return {}; }
+
+    // Live sources (a capture device, a FIFO) deliver sound as it is made:
+    // read() waits for it, frames() is 0, and these say how it goes.
+    virtual bool live() const { return false; }
+    virtual int64_t available() const { return 0; }
+    virtual int64_t dropped() const { return 0; }
+    virtual std::optional<std::string> failure() const { return std::nullopt; }
+    virtual bool stopped() const { return false; }
+    virtual std::optional<std::chrono::steady_clock::time_point> arrivalOf(int64_t /*frame*/) const { return std::nullopt; }
 };
 
 // Which part of a file to decode.

@@ -15,11 +15,16 @@ public:
     int channels() const override { return source_->channels(); }
     int sampleRate() const override { return source_->sampleRate(); }
     int64_t frames() const override {
+        if (source_->live()) return left_ ? *left_ : 0;
         const int64_t rest = std::max<int64_t>(source_->frames() - skip_, 0);
         return left_ ? std::min(rest, *left_) : rest;
     }
     std::string name() const override { return source_->name(); }
     std::vector<std::string> warnings() const override { return source_->warnings(); }
+    bool live() const override { return source_->live(); }
+    int64_t available() const override { return source_->available(); }
+    int64_t dropped() const override { return source_->dropped(); }
+    std::optional<std::string> failure() const override { return source_->failure(); }
 
     std::size_t read(float* interleaved, std::size_t count) override {
         while (skip_ > 0) {
