@@ -328,6 +328,7 @@ private:
             v->pix_fmt = AV_PIX_FMT_PAL8;
             // Each frame carries its palette, which grows as colours appear.
             setOption(&options, "global_palette", "0");
+            setOption(&options, "gifflags", "-transdiff");
         } else {
             v->pix_fmt = AV_PIX_FMT_YUV420P;
             v->color_range = AVCOL_RANGE_MPEG;
