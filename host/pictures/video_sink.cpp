@@ -397,7 +397,7 @@ private:
                 std::memset(picture_->data[0] + static_cast<std::ptrdiff_t>(y) * picture_->linesize[0], 0,
                             static_cast<std::size_t>(picture_->width));
             palette_.copyTo(picture_->data[1]);
-            spans_ = std::make_unique<ChangedSpans>(video_->width, video_->height, 1, 1);
+            spans_ = std::make_unique<ChangedSpans>(video_->width, video_->height, 1);
         } else {
             picture_->color_range = video_->color_range;
             picture_->colorspace = video_->colorspace;
@@ -411,7 +411,7 @@ private:
                     std::memset(picture_->data[plane] + static_cast<std::ptrdiff_t>(y) * picture_->linesize[plane],
                                 plane == 0 ? 16 : 128, columns);
             }
-            spans_ = std::make_unique<ChangedSpans>(video_->width, video_->height, 2, 2);
+            spans_ = std::make_unique<ChangedSpans>(video_->width, video_->height, 2);
         }
     }
 

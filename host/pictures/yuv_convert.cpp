@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lumhost {
 namespace {
 
@@ -25,6 +29,11 @@ void bgr0ToYuv420(const uint32_t* top, const uint32_t* bottom, int x0, int x1, u
                   uint8_t* u, uint8_t* v) {
     for (int x = x0; x < x1; x += 2) {
         const uint32_t a = top[x], b = top[x + 1], c = bottom[x], d = bottom[x + 1];
+        if ((a | b | c | d) == 0) {  // most of a figure's canvas
+            yTop[x] = yTop[x + 1] = yBottom[x] = yBottom[x + 1] = 16;
+            u[x / 2] = v[x / 2] = 128;
+            continue;
+        }
         yTop[x] = lumaOf(a);
         yTop[x + 1] = lumaOf(b);
         yBottom[x] = lumaOf(c);
@@ -38,25 +47,39 @@ void bgr0ToYuv420(const uint32_t* top, const uint32_t* bottom, int x0, int x1, u
     }
 }
 
-ChangedSpans::ChangedSpans(int width, int height, int bandRows, int align)
-    : width_(width), height_(height), bandRows_(bandRows), align_(align),
-      previous_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0) {}
+ChangedSpans::ChangedSpans(int width, int height, int bandRows)
+    : width_(width), height_(height), bandRows_(bandRows), chunks_((width + chunk - 1) / chunk),
+      previous_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0),
+      mask_(static_cast<std::size_t>((chunks_ + 63) / 64), 0) {}
 
-void ChangedSpans::rowDifference(const uint32_t* now, const uint32_t* before, int& first, int& last) const {
-    const auto bytes = static_cast<std::size_t>(width_) * 4;
-    if (std::memcmp(now, before, bytes) == 0) {
-        first = last = 0;
-        return;
+bool ChangedSpans::markRow(const uint32_t* now, const uint32_t* before, uint64_t* mask) const {
+    bool any = false;
+    const int whole = width_ / chunk;
+    for (int c = 0; c < whole; ++c) {
+        const uint32_t* a = now + c * chunk;
+        const uint32_t* b = before + c * chunk;
+#if defined(__SSE2__)
+        // Four 16-byte lanes: any bit that differs survives the ORs.
+        const auto lane = [&](int i) {
+            return _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a) + i),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(b) + i));
+        };
+        const __m128i differ = _mm_or_si128(_mm_or_si128(lane(0), lane(1)), _mm_or_si128(lane(2), lane(3)));
+        const bool changed = _mm_movemask_epi8(_mm_cmpeq_epi8(differ, _mm_setzero_si128())) != 0xFFFF;
+#else
+        const bool changed = std::memcmp(a, b, chunk * 4) != 0;
+#endif
+        if (changed) {
+            mask[c >> 6] |= uint64_t{1} << (c & 63);
+            any = true;
+        }
     }
-    // Eight pixels at a time from each end, then pixel by pixel.
-    int x = 0;
-    while (x + 8 <= width_ && std::memcmp(now + x, before + x, 32) == 0) x += 8;
-    while (now[x] == before[x]) ++x;
-    int end = width_;
-    while (end - 8 >= x && std::memcmp(now + end - 8, before + end - 8, 32) == 0) end -= 8;
-    while (now[end - 1] == before[end - 1]) --end;
-    first = x;
-    last = end;
+    if (whole < chunks_ && std::memcmp(now + whole * chunk, before + whole * chunk,
+                                       static_cast<std::size_t>(width_ - whole * chunk) * 4) != 0) {
+        mask[whole >> 6] |= uint64_t{1} << (whole & 63);
+        any = true;
+    }
+    return any;
 }
 
 }  // namespace lumhost

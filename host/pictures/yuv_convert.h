@@ -21,15 +21,19 @@ uint8_t lumaOf(uint32_t rgb);
 void bgr0ToYuv420(const uint32_t* top, const uint32_t* bottom, int x0, int x1, uint8_t* yTop, uint8_t* yBottom,
                   uint8_t* u, uint8_t* v);
 
-// Keeps the previous canvas and finds what changed in each band of rows.
+// Keeps the previous canvas and finds what changed in each band of rows, in
+// chunks of 16 pixels (a cache line of the canvas).
 class ChangedSpans {
 public:
-    // Bands of `bandRows` rows (1 or 2); x spans are rounded out to multiples of `align`.
-    ChangedSpans(int width, int height, int bandRows, int align);
+    static constexpr int chunk = 16;
 
-    // Calls visit(band, x0, x1) for every band in which the canvas differs
-    // from the previous one (starting from an all-black canvas), over the
-    // columns [x0, x1) that cover every difference; then remembers the canvas.
+    // Bands of `bandRows` rows (1 or 2).
+    ChangedSpans(int width, int height, int bandRows);
+
+    // Calls visit(band, x0, x1) for every run of chunks of a band in which
+    // the canvas differs from the previous one (starting from an all-black
+    // canvas); x0 is a multiple of the chunk, x1 one too or the width. Then
+    // remembers the canvas.
     template <typename Visit>
     void update(const LumCanvas& canvas, Visit&& visit);
 
@@ -37,35 +41,40 @@ public:
     int height() const { return height_; }
 
 private:
-    // First and one past the last differing pixel of a row; first == last when equal.
-    void rowDifference(const uint32_t* now, const uint32_t* before, int& first, int& last) const;
+    // Sets the bit of every chunk of the row that differs; whether any did.
+    bool markRow(const uint32_t* now, const uint32_t* before, uint64_t* mask) const;
 
-    int width_, height_, bandRows_, align_;
+    int width_, height_, bandRows_, chunks_;
     std::vector<uint32_t> previous_;
+    std::vector<uint64_t> mask_;
 };
 
 template <typename Visit>
 void ChangedSpans::update(const LumCanvas& canvas, Visit&& visit) {
+    const auto* base = reinterpret_cast<const char*>(canvas.pixels);
     for (int band = 0; band * bandRows_ < height_; ++band) {
-        int x0 = width_, x1 = 0;
-        for (int r = 0; r < bandRows_; ++r) {
-            const int y = band * bandRows_ + r;
-            if (y >= height_) break;
-            const auto* now = reinterpret_cast<const uint32_t*>(reinterpret_cast<const char*>(canvas.pixels) +
-                                                                static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.stride));
-            uint32_t* before = previous_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-            int first = 0, last = 0;
-            rowDifference(now, before, first, last);
-            if (first == last) continue;
-            for (int x = first; x < last; ++x) before[x] = now[x];
-            if (first < x0) x0 = first;
-            if (last > x1) x1 = last;
+        const int y0 = band * bandRows_;
+        const int rows = y0 + bandRows_ <= height_ ? bandRows_ : height_ - y0;
+        std::fill(mask_.begin(), mask_.end(), 0);
+        bool any = false;
+        for (int r = 0; r < rows; ++r)
+            any |= markRow(reinterpret_cast<const uint32_t*>(base + static_cast<std::ptrdiff_t>(y0 + r) * canvas.stride),
+                           previous_.data() + static_cast<std::size_t>(y0 + r) * static_cast<std::size_t>(width_), mask_.data());
+        if (!any) continue;
+        for (int c = 0; c < chunks_;) {
+            if (!(mask_[static_cast<std::size_t>(c >> 6)] >> (c & 63) & 1)) {
+                ++c;
+                continue;
+            }
+            const int first = c;
+            while (c < chunks_ && (mask_[static_cast<std::size_t>(c >> 6)] >> (c & 63) & 1)) ++c;
+            const int x0 = first * chunk, x1 = c * chunk < width_ ? c * chunk : width_;
+            for (int r = 0; r < rows; ++r) {
+                const auto* now = reinterpret_cast<const uint32_t*>(base + static_cast<std::ptrdiff_t>(y0 + r) * canvas.stride);
+                std::copy(now + x0, now + x1, previous_.data() + static_cast<std::size_t>(y0 + r) * static_cast<std::size_t>(width_) + x0);
+            }
+            visit(band, x0, x1);
         }
-        if (x0 >= x1) continue;
-        x0 -= x0 % align_;
-        x1 += (align_ - x1 % align_) % align_;
-        if (x1 > width_) x1 = width_;
-        visit(band, x0, x1);
     }
 }
 

@@ -109,7 +109,7 @@ TEST(ChangedSpans, ConvertingOnlyTheChangesEqualsConvertingAll) {
     std::mt19937 random(7);
     std::vector<uint32_t> canvas(width * height, 0);
     const LumCanvas view{width, height, width * 4, canvas.data()};
-    ChangedSpans spans(width, height, 2, 2);
+    ChangedSpans spans(width, height, 2);
     Yuv kept(width, height);
     int visits = 0;
     for (int frame = 0; frame < 200; ++frame) {
@@ -123,8 +123,8 @@ TEST(ChangedSpans, ConvertingOnlyTheChangesEqualsConvertingAll) {
         }
         spans.update(view, [&](int band, int x0, int x1) {
             ++visits;
-            EXPECT_EQ(x0 % 2, 0);
-            EXPECT_EQ(x1 % 2, 0);
+            EXPECT_EQ(x0 % ChangedSpans::chunk, 0);
+            EXPECT_TRUE(x1 % ChangedSpans::chunk == 0 || x1 == width);
             const uint32_t* top = canvas.data() + 2 * band * width;
             bgr0ToYuv420(top, top + width, x0, x1, kept.y.data() + 2 * band * width, kept.y.data() + (2 * band + 1) * width,
                          kept.u.data() + band * width / 2, kept.v.data() + band * width / 2);
@@ -139,23 +139,27 @@ TEST(ChangedSpans, ConvertingOnlyTheChangesEqualsConvertingAll) {
     EXPECT_LT(visits, 200 * height / 2 / 4) << "only the bands that changed";
 }
 
-TEST(ChangedSpans, FindTheFirstAndLastDifferingPixel) {
-    constexpr int width = 40, height = 3;
+TEST(ChangedSpans, RunsOfChangedChunksCoverEveryDifference) {
+    constexpr int width = 70, height = 3;  // four whole chunks and a short one
     std::vector<uint32_t> canvas(width * height, 0);
     const LumCanvas view{width, height, width * 4, canvas.data()};
-    ChangedSpans spans(width, height, 1, 1);
+    ChangedSpans spans(width, height, 1);
     std::vector<std::tuple<int, int, int>> seen;
     auto record = [&](int row, int x0, int x1) { seen.emplace_back(row, x0, x1); };
     spans.update(view, record);
     EXPECT_TRUE(seen.empty()) << "black, as the start";
     canvas[1 * width + 3] = 0x10;
-    canvas[1 * width + 29] = 0x20;
-    canvas[2 * width + 39] = 0x30;
+    canvas[1 * width + 20] = 0x20;   // the next chunk: one run of two
+    canvas[1 * width + 50] = 0x30;   // a chunk apart: a run of its own
+    canvas[2 * width + 69] = 0x40;   // the short last chunk
     spans.update(view, record);
-    EXPECT_EQ(seen, (std::vector<std::tuple<int, int, int>>{{1, 3, 30}, {2, 39, 40}}));
+    EXPECT_EQ(seen, (std::vector<std::tuple<int, int, int>>{{1, 0, 32}, {1, 48, 64}, {2, 64, 70}}));
     seen.clear();
     spans.update(view, record);
     EXPECT_TRUE(seen.empty()) << "nothing changed";
+    canvas[1 * width + 20] = 0;
+    spans.update(view, record);
+    EXPECT_EQ(seen, (std::vector<std::tuple<int, int, int>>{{1, 16, 32}}));
 }
 
 }  // namespace
