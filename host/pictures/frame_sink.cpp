@@ -33,7 +33,7 @@ std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request) {
     if (request.discard) return makeNullSink();
     if (request.output == "-") return makeRawSink();
     const auto extension = extensionOf(request.output);
-    if (extension == ".mp4" || extension == ".webm" || extension == ".gif") {
+    if (extension == ".mp4" || extension == ".mkv" || extension == ".webm" || extension == ".gif") {
         if (extension != ".gif" && (request.width % 2 != 0 || request.height % 2 != 0))
             throw HostError("--size: " + extension + " video needs an even width and height, got " +
                             std::to_string(request.width) + "x" + std::to_string(request.height));
@@ -42,7 +42,7 @@ std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request) {
     if (extension == ".png") return makePngSink(request);
     if (extension == ".y4m") return makeY4mSink(request);
     throw HostError("unknown output type '" + (extension.empty() ? request.output : extension) +
-                    "' (use .mp4, .webm, .gif, .png, .y4m, - or --null)");
+                    "' (use .mp4, .mkv, .webm, .gif, .png, .y4m, - or --null)");
 }
 
 void writeCanvas(int fd, const LumCanvas& canvas, const char* what) {

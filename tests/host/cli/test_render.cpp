@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <sstream>
 
 #include "host_runner.h"
@@ -220,6 +221,61 @@ TEST(RenderVideo, Mp4HasVideoAndSoundOfTheAudiosLength) {
     EXPECT_NEAR(std::stod(video[2]), 1.0, 0.001);
     EXPECT_NEAR(std::stod(audio[2]), 1.0, 0.05);
     EXPECT_EQ(scratch.files(), (std::vector<std::string>{"in.wav", "out.mp4"}));
+}
+
+TEST(RenderVideo, NoFfmpegProgramIsNeeded) {
+    Scratch scratch;
+    writeTone(scratch.path("in.wav"), 44100, 2, 0.5);
+    const auto run = runLumhost(scratch, {"render", "in.wav", "-o", "out.mp4", "--size", "64x48", "--fps", "30", "-q"}, {"PATH="});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const auto streams = probeStreams(scratch, "out.mp4");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].rfind("h264,video,", 0), 0u) << streams[0];
+    EXPECT_EQ(splitCsv(streams[0]).back(), "15") << "frames: " << streams[0];
+    EXPECT_EQ(streams[1].rfind("aac,audio,", 0), 0u) << streams[1];
+}
+
+TEST(RenderVideo, MkvCarriesH264AndFlac) {
+    Scratch scratch;
+    writeTone(scratch.path("in.wav"), 22050, 1, 1.5);
+    const auto run = runLumhost(scratch, {"render", "in.wav", "-o", "out.mkv", "--size", "48x32", "--fps", "24", "-q"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto streams = probeStreams(scratch, "out.mkv");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].rfind("h264,video,", 0), 0u) << streams[0];
+    EXPECT_EQ(splitCsv(streams[0]).back(), "36") << "frames: " << streams[0];
+    EXPECT_EQ(streams[1].rfind("flac,audio,", 0), 0u) << streams[1];
+    EXPECT_EQ(scratch.files(), (std::vector<std::string>{"in.wav", "out.mkv"}));
+}
+
+// The GIF's last frame is the PNG still of the same run, pixel for pixel:
+// the figure's colours (the line colour and its fade levels) are exact.
+TEST(RenderVideo, GifColoursAreExact) {
+    Scratch scratch;
+    writeSound(scratch.path("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 2, 8000,
+               [](long i, int c) { return static_cast<float>(std::round(std::sin(0.002 * static_cast<double>(i) * (c + 1))) / 128); });
+    const std::vector<std::string> common = {"in.wav", "--size", "160x120", "--fps", "20", "-q", "--set", "color=#30a0f0",
+                                             "--set", "line width=3"};
+    std::vector<std::string> gif = {"render", "-o", "out.gif"}, png = {"render", "-o", "out.png"};
+    gif.insert(gif.end(), common.begin(), common.end());
+    png.insert(png.end(), common.begin(), common.end());
+    ASSERT_EQ(runLumhost(scratch, gif).status, 0);
+    ASSERT_EQ(runLumhost(scratch, png).status, 0);
+    ASSERT_EQ(runShell(scratch, "ffmpeg -v error -i out.gif -update 1 -frames:v 1000 -pix_fmt rgb24 last.png"), 0);
+    const auto still = readPng(scratch.path("out.png"));
+    const auto decoded = readPng(scratch.path("last.png"));
+    ASSERT_EQ(decoded.width, still.width);
+    ASSERT_EQ(decoded.height, still.height);
+    std::set<uint32_t> colours;
+    long differing = 0;
+    for (int y = 0; y < still.height; ++y)
+        for (int x = 0; x < still.width; ++x) {
+            colours.insert(still.at(x, y));
+            differing += decoded.at(x, y) != still.at(x, y);
+        }
+    EXPECT_GT(colours.size(), 2u) << "the fade levels";
+    EXPECT_EQ(differing, 0);
 }
 
 TEST(RenderVideo, WebmCarriesOpusAndGifHasNoSound) {
