@@ -109,7 +109,7 @@ public:
             samples_.resize(static_cast<std::size_t>((to - from) * source_.channels()));
             source_.read(samples_.data(), static_cast<std::size_t>(to - from));
             ++frame_;
-            if (waiting - (to - from) > rate_ / 4) {
+            if (source_.paced() && waiting - (to - from) > rate_ / 4) {
                 ++skipped_;
                 continue;
             }
@@ -202,6 +202,7 @@ int runPlay(const PlayOptions& options) {
             } while (SDL_PollEvent(&event) != 0);
         }
         if (live) {
+            source->watch();
             changed = liveBlocks->showArrived(frames.layout, block, show) || changed;
             if (source->stopped()) open = false;
         } else {

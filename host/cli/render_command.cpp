@@ -76,7 +76,7 @@ int runRender(const RenderOptions& options) {
             }
             if (got == 0 && wanted > 0) break;
             // More than a second behind live sound: this block is dropped, not waited for.
-            if (live && got == wanted && source->available() > rate) {
+            if (source->paced() && got == wanted && source->available() > rate) {
                 ++behind;
                 continue;
             }

@@ -33,10 +33,14 @@ public:
     // Live sources (a capture device, a FIFO) deliver sound as it is made:
     // read() waits for it, frames() is 0, and these say how it goes.
     virtual bool live() const { return false; }
+    // Live and at its own pace (a device): it will not wait for a host that falls behind.
+    virtual bool paced() const { return false; }
     virtual int64_t available() const { return 0; }
     virtual int64_t dropped() const { return 0; }
     virtual std::optional<std::string> failure() const { return std::nullopt; }
     virtual bool stopped() const { return false; }
+    // Lets a device notice it is gone, for hosts that do not wait in read().
+    virtual void watch() {}
     virtual std::optional<std::chrono::steady_clock::time_point> arrivalOf(int64_t /*frame*/) const { return std::nullopt; }
 };
 

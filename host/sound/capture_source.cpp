@@ -2,6 +2,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <chrono>
+
 #include "host/base/host_error.h"
 #include "host/sound/live_source.h"
 
@@ -14,7 +16,7 @@ constexpr Uint16 captureBufferFrames = 512;
 
 class CaptureSource final : public LiveSource {
 public:
-    explicit CaptureSource(const SoundDevice& device) : LiveSource(captureRate, 2, 4.0), audio_(), name_(device.name) {
+    explicit CaptureSource(const SoundDevice& device) : LiveSource(captureRate, 2, 4.0, true), audio_(), name_(device.name) {
         SDL_AudioSpec wanted{};
         wanted.freq = captureRate;
         wanted.format = AUDIO_F32SYS;
@@ -38,9 +40,13 @@ private:
                                                static_cast<std::size_t>(bytes) / (2 * sizeof(float)));
     }
 
-    // SDL stops a device whose server or hardware has gone.
+    // SDL stops a device whose server or hardware has gone away in order;
+    // one that has stopped delivering sound without a word (a server that
+    // crashed) is gone too: a capture device sends silence, never nothing.
     void poll() override {
-        if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) close("the capture device '" + name_ + "' is gone");
+        const auto last = lastArrival();
+        const bool silent = last && std::chrono::steady_clock::now() - *last > std::chrono::seconds(2);
+        if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED || silent) close("the capture device '" + name_ + "' is gone");
     }
 
     SdlAudio audio_;

@@ -8,40 +8,52 @@
 
 namespace lumhost {
 
-LiveSource::LiveSource(int rate, int channels, double ringSeconds)
-    : rate_(rate), channels_(channels),
+LiveSource::LiveSource(int rate, int channels, double ringSeconds, bool paced)
+    : rate_(rate), channels_(channels), paced_(paced),
       ring_(static_cast<std::size_t>(std::max(1.0, ringSeconds * rate)) * static_cast<std::size_t>(channels)) {}
 
-void LiveSource::put(const float* interleaved, std::size_t frames) {
-    const auto width = static_cast<std::size_t>(channels_);
-    const std::size_t capacity = ring_.size() / width;
+LiveSource::~LiveSource() { release(); }
+
+void LiveSource::release() {
     {
         std::lock_guard guard(lock_);
-        if (frames > capacity) {
-            dropped_ += static_cast<int64_t>(frames - capacity);
-            interleaved += (frames - capacity) * width;
-            frames = capacity;
-        }
-        if (filled_ + frames > capacity) {
-            const std::size_t drop = filled_ + frames - capacity;
+        released_ = true;
+    }
+    room_.notify_all();
+}
+
+bool LiveSource::put(const float* interleaved, std::size_t frames) {
+    const auto width = static_cast<std::size_t>(channels_);
+    const std::size_t capacity = ring_.size() / width;
+    std::unique_lock guard(lock_);
+    while (frames > 0) {
+        if (paced_ && filled_ + frames > capacity) {
+            // The oldest sound goes; what arrives now is what the host must see.
+            const std::size_t drop = std::min(filled_ + frames - capacity, filled_);
             head_ = (head_ + drop) % capacity;
             filled_ -= drop;
             dropped_ += static_cast<int64_t>(drop);
+            if (frames > capacity) {
+                dropped_ += static_cast<int64_t>(frames - capacity);
+                interleaved += (frames - capacity) * width;
+                frames = capacity;
+            }
         }
+        while (!paced_ && filled_ == capacity && !released_) room_.wait(guard);
+        if (released_) return false;
         std::size_t tail = (head_ + filled_) % capacity;
-        for (std::size_t done = 0; done < frames;) {
-            const std::size_t run = std::min(frames - done, capacity - tail);
-            std::memcpy(&ring_[tail * width], interleaved + done * width, run * width * sizeof(float));
-            done += run;
-            tail = (tail + run) % capacity;
-        }
-        filled_ += frames;
-        received_ += static_cast<int64_t>(frames);
+        const std::size_t run = std::min({frames, capacity - filled_, capacity - tail});
+        std::memcpy(&ring_[tail * width], interleaved, run * width * sizeof(float));
+        filled_ += run;
+        interleaved += run * width;
+        frames -= run;
+        received_ += static_cast<int64_t>(run);
         ++puts_;
         arrivals_[nextArrival_] = Arrival{received_, std::chrono::steady_clock::now()};
         nextArrival_ = (nextArrival_ + 1) % arrivals_.size();
+        arrived_.notify_one();
     }
-    arrived_.notify_one();
+    return true;
 }
 
 void LiveSource::close(std::optional<std::string> failure) {
@@ -58,8 +70,11 @@ std::size_t LiveSource::read(float* interleaved, std::size_t count) {
     const auto width = static_cast<std::size_t>(channels_);
     const std::size_t capacity = ring_.size() / width;
     std::size_t done = 0;
+    // A lost device may go on sending silence: it is asked on every read.
+    poll();
     std::unique_lock guard(lock_);
     while (done < count) {
+        if (closed_ && failure_) break;
         if (filled_ == 0) {
             if (closed_ || interrupted()) break;
             arrived_.wait_for(guard, std::chrono::milliseconds(20));
@@ -75,6 +90,7 @@ std::size_t LiveSource::read(float* interleaved, std::size_t count) {
         head_ = (head_ + run) % capacity;
         filled_ -= run;
         done += run;
+        room_.notify_one();
     }
     return done;
 }
@@ -87,6 +103,12 @@ int64_t LiveSource::available() const {
 int64_t LiveSource::dropped() const {
     std::lock_guard guard(lock_);
     return dropped_;
+}
+
+std::optional<std::chrono::steady_clock::time_point> LiveSource::lastArrival() const {
+    std::lock_guard guard(lock_);
+    if (puts_ == 0) return std::nullopt;
+    return arrivals_[(nextArrival_ + arrivals_.size() - 1) % arrivals_.size()].at;
 }
 
 bool LiveSource::stopped() const {

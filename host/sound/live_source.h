@@ -19,12 +19,16 @@ namespace lumhost {
 
 class LiveSource : public AudioSource {
 public:
-    LiveSource(int rate, int channels, double ringSeconds);
+    // A paced source (a device) drops its oldest sound when the ring is full;
+    // one that is not (a pipe) makes its producer wait, and so its writer.
+    LiveSource(int rate, int channels, double ringSeconds, bool paced);
+    ~LiveSource() override;
 
     int channels() const override { return channels_; }
     int sampleRate() const override { return rate_; }
     int64_t frames() const override { return 0; }  // unknown: it lasts until it stops
     bool live() const override { return true; }
+    bool paced() const override { return paced_; }
 
     // Waits for `count` sample frames, or fewer once the sound has ended, the
     // device is lost or the run is interrupted.
@@ -42,18 +46,31 @@ public:
     std::optional<std::chrono::steady_clock::time_point> arrivalOf(int64_t frame) const override;
 
 protected:
-    // For the producer: puts converted samples in, dropping the oldest when full.
-    void put(const float* interleaved, std::size_t frames);
+    // For the producer: puts converted samples in; when the ring is full a
+    // paced source drops the oldest, another waits for room (false: it is
+    // being destroyed and should stop).
+    bool put(const float* interleaved, std::size_t frames);
+    // For the producer's owner, before it stops the producer: no more waiting for room.
+    void release();
     // For the producer: no more sound; `failure` says why, if it was not the end.
     void close(std::optional<std::string> failure = std::nullopt);
-    // Called while read() waits, every few milliseconds; a device checks it is still there.
+    // Called while read() waits, every few milliseconds, and by watch(); a
+    // device checks it is still there.
     virtual void poll() {}
+    // When sound last came in; nothing before the first.
+    std::optional<std::chrono::steady_clock::time_point> lastArrival() const;
+
+public:
+    void watch() override { poll(); }
 
 private:
     int rate_;
     int channels_;
+    bool paced_;
+    bool released_ = false;
     mutable std::mutex lock_;
     std::condition_variable arrived_;
+    std::condition_variable room_;
     std::vector<float> ring_;
     std::size_t head_ = 0;   // index of the oldest sample frame
     std::size_t filled_ = 0; // sample frames in the ring

@@ -54,12 +54,13 @@ private:
 class RawInput final : public LiveSource {
 public:
     RawInput(std::string name, int fd, const RawInputFormat& format)
-        : LiveSource(format.rate, format.channels == 1 ? 1 : 2, 4.0), name_(std::move(name)), fd_(fd), format_(format) {
+        : LiveSource(format.rate, format.channels == 1 ? 1 : 2, 4.0, false), name_(std::move(name)), fd_(fd), format_(format) {
         if (format.channels > 2) downMix_ = std::make_unique<DownMix>(format.channels);
         reader_ = std::thread([this] { readAll(); });
     }
     ~RawInput() override {
         stop_ = true;
+        release();
         reader_.join();
         if (fd_ != STDIN_FILENO) ::close(fd_);
     }
@@ -91,9 +92,9 @@ private:
             rawToFloat(bytes.data(), samples.size(), format_.format, samples.data());
             if (downMix_) {
                 downMix_->run(samples.data(), frames, mixed);
-                put(mixed.data(), mixed.size() / 2);
-            } else {
-                put(samples.data(), frames);
+                if (!put(mixed.data(), mixed.size() / 2)) return;
+            } else if (!put(samples.data(), frames)) {
+                return;
             }
             std::memmove(bytes.data(), bytes.data() + frames * frameBytes, held - frames * frameBytes);
             held -= frames * frameBytes;

@@ -22,6 +22,9 @@ public:
     std::string name() const override { return source_->name(); }
     std::vector<std::string> warnings() const override { return source_->warnings(); }
     bool live() const override { return source_->live(); }
+    bool paced() const override { return source_->paced(); }
+    bool stopped() const override { return source_->stopped(); }
+    std::optional<std::chrono::steady_clock::time_point> arrivalOf(int64_t frame) const override { return source_->arrivalOf(frame); }
     int64_t available() const override { return source_->available(); }
     int64_t dropped() const override { return source_->dropped(); }
     std::optional<std::string> failure() const override { return source_->failure(); }

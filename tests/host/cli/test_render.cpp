@@ -253,7 +253,7 @@ TEST(RenderVideo, MkvCarriesH264AndFlac) {
 // the figure's colours (the line colour and its fade levels) are exact.
 TEST(RenderVideo, GifColoursAreExact) {
     Scratch scratch;
-    writeSound(scratch.path("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 2, 8000,
+    writeSound(scratch.path("in.wav"), 8000, 2, 8000,
                [](long i, int c) { return static_cast<float>(std::round(std::sin(0.002 * static_cast<double>(i) * (c + 1))) / 128); });
     const std::vector<std::string> common = {"in.wav", "--size", "160x120", "--fps", "20", "-q", "--set", "color=#30a0f0",
                                              "--set", "line width=3"};

@@ -23,7 +23,7 @@ namespace {
 // A steady offset under a low hum: every block's sums move the figure.
 void writeMovingSound(const std::string& path, double seconds) {
     writeSound(path, 44100, 2, std::lround(seconds * 44100), [](long i, int c) {
-        return static_cast<float>(0.004 + 0.1 * std::sin(6.283185307179586 * 37 * static_cast<double>(i) / 44100 + c));
+        return static_cast<float>(0.004 + 0.01 * std::sin(6.283185307179586 * 37 * static_cast<double>(i) / 44100 + c));
     });
 }
 
@@ -53,7 +53,7 @@ TEST_F(Capture, DevicesListTheMonitorAndARecordingLastsItsDuration) {
     EXPECT_NE(devices.out.find("Monitor of lumtest  [monitor]"), std::string::npos) << devices.out;
     EXPECT_NE(devices.out.find("lumtest  [default]"), std::string::npos) << devices.out;
 
-    server.play(scratch.path("moving.wav"), "lumtest");
+    ASSERT_TRUE(server.play(scratch.path("moving.wav"), "lumtest"));
     // Without DEVICE: the default output's monitor; by a part of its name too.
     const auto raw = lumhost({"render", "--capture", "--duration", "2", "-o", "-", "--size", "8x8", "--fps", "30", "-q"});
     ASSERT_EQ(raw.status, 0) << raw.err;
@@ -64,7 +64,7 @@ TEST_F(Capture, DevicesListTheMonitorAndARecordingLastsItsDuration) {
 }
 
 TEST_F(Capture, CtrlCEndsARecordingAndKeepsAPlayableFile) {
-    server.play(scratch.path("moving.wav"), "lumtest");
+    ASSERT_TRUE(server.play(scratch.path("moving.wav"), "lumtest"));
     const int status = runScript(scratch, lumhostLine("render --capture -o rec.mkv --size 64x48 -q 2>err.txt &") +
                                               "\npid=$!\nsleep 5\nkill -INT $pid\nwait $pid\n");
     EXPECT_EQ(status, 0) << readFile(scratch.path("err.txt"));
@@ -79,7 +79,7 @@ TEST_F(Capture, CtrlCEndsARecordingAndKeepsAPlayableFile) {
 TEST_F(Capture, ALostServerEndsTheRunKeepingWhatWasRecorded) {
     ASSERT_EQ(std::system((server.environment() + " pactl info >/dev/null").c_str()), 0);
     std::ofstream(scratch.path("run.sh")) << lumhostLine("render --capture -o rec.mkv --size 64x48 -q 2>err.txt; echo $? >status.txt");
-    runShell(scratch, "sh run.sh &");
+    ASSERT_EQ(runShell(scratch, "sh run.sh &"), 0);
     std::this_thread::sleep_for(std::chrono::seconds(4));
     server.kill();
     for (int i = 0; i < 100 && readFile(scratch.path("status.txt")).empty(); ++i)

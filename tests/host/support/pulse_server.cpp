@@ -35,7 +35,7 @@ PulseServer::PulseServer(const std::vector<std::string>& sinks) {
     ::chmod((folder_ + "/server.pa").c_str(), 0644);
     const std::string script = folder_ + "/server.pa", log = folder_ + "/server.log";
     std::vector<std::string> words = {"pulseaudio", "--system", "--daemonize=no", "--disallow-exit", "--exit-idle-time=-1",
-                                      "-n", "-F", script};
+                                      "--use-pid-file=no", "-n", "-F", script};
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
@@ -70,8 +70,8 @@ void PulseServer::kill() {
     pid_ = -1;
 }
 
-void PulseServer::play(const std::string& file, const std::string& sink) const {
-    std::system((environment() + " paplay --device=" + sink + " " + quoted(file) + " >/dev/null 2>&1 &").c_str());
+bool PulseServer::play(const std::string& file, const std::string& sink) const {
+    return std::system((environment() + " paplay --device=" + sink + " " + quoted(file) + " >/dev/null 2>&1 &").c_str()) == 0;
 }
 
 }  // namespace hosttest

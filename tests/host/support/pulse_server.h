@@ -23,8 +23,8 @@ public:
     std::string environment() const;
     // Kills the server at once, as a crash would.
     void kill();
-    // Plays a sound file into a sink in the background (paplay).
-    void play(const std::string& file, const std::string& sink) const;
+    // Plays a sound file into a sink in the background (paplay); false if it cannot start.
+    bool play(const std::string& file, const std::string& sink) const;
 
 private:
     std::string folder_;
