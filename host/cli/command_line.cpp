@@ -11,7 +11,9 @@
 #include "host/cli/frame_size.h"
 #include "host/base/host_error.h"
 #include "host/base/interrupt.h"
+#include "host/cli/version_text.h"
 #include "host/live/play_keys.h"
+#include "host/plugins/plugin_search.h"
 
 namespace lumhost {
 namespace {
@@ -36,6 +38,9 @@ Parameters: --set NAME=VALUE names a parameter as the plug-in reports it
 #RRGGBB for colours, on/off for toggles. They go through lumSetParamInfo in
 the order given; a clamped value is reported with the value applied.
 )";
+
+constexpr const char* pluginHelp =
+    "A plug-in name, looked up on the plug-in path (see lumhost list), or a path with a '/' (default: gyrotrail)";
 
 std::string playHelp() {
     std::string text = "\nKeys in the window:\n";
@@ -97,7 +102,7 @@ struct FrameArguments {
             ->type_name("LAYOUT")
             ->capture_default_str()
             ->check(CLI::IsMember({"planar", "interleaved"}));
-        command.add_option("--plugin", plugin, "The .lum plug-in (default: gyrotrail.lum beside lumhost)")->type_name("FILE");
+        command.add_option("--plugin", plugin, pluginHelp)->type_name("PLUGIN");
     }
 
     FrameOptions toOptions(const CLI::App& command, const ParamOptions& params) const {
@@ -121,11 +126,16 @@ int runCommandLine(int argc, char** argv) {
     app.require_subcommand(1);
     app.footer(std::string(conversionHelp) + parameterHelp);
 
-    const std::string defaultPlugin = defaultPluginPath();
+    app.set_version_flag("--version", [] {
+        auto text = versionText();
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        return text;
+    }, "Show lumhost's version and those of the libraries it runs with");
+
     auto* info = app.add_subcommand("info", "Show the plug-in's information record and its parameters");
     std::string infoPlugin;
     ParamOptions infoParams;
-    info->add_option("PLUGIN", infoPlugin, "The .lum plug-in (default: gyrotrail.lum beside lumhost)")->type_name("FILE");
+    info->add_option("PLUGIN", infoPlugin, pluginHelp)->type_name("NAME|PATH");
     infoParams.add(*info);
     info->footer(parameterHelp);
 
@@ -151,11 +161,15 @@ int runCommandLine(int argc, char** argv) {
     playParams.add(*play);
     play->footer(std::string(conversionHelp) + parameterHelp + playHelp());
 
+    auto* list = app.add_subcommand("list",
+        "List the plug-ins on the search path: $LUM_PATH, ~/.local/lib/lum, the installed plug-in folder, "
+        "/usr/local/lib/lum, the system's");
+
     // CLI11 would only say that a command is missing; name the unknown word.
     if (argc > 1 && argv[1][0] != '-') {
         const std::string word = argv[1];
-        if (word != "info" && word != "render" && word != "play") {
-            std::fprintf(stderr, "lumhost: unknown command '%s' (use info, render or play)\n", argv[1]);
+        if (word != "info" && word != "list" && word != "render" && word != "play") {
+            std::fprintf(stderr, "lumhost: unknown command '%s' (use info, list, render or play)\n", argv[1]);
             return 2;
         }
     }
@@ -171,14 +185,15 @@ int runCommandLine(int argc, char** argv) {
     try {
         if (info->parsed()) {
             InfoOptions options;
-            options.plugin.plugin = infoPlugin.empty() ? defaultPlugin : infoPlugin;
+            options.plugin.plugin = locatePlugin(infoPlugin);
             options.plugin.assignments = infoParams.inOrder(*info);
             return runInfo(options);
         }
+        if (list->parsed()) return runList(ListOptions{});
         if (render->parsed()) {
             RenderOptions options;
             options.frames = renderFrames.toOptions(*render, renderParams);
-            if (options.frames.plugin.plugin.empty()) options.frames.plugin.plugin = defaultPlugin;
+            options.frames.plugin.plugin = locatePlugin(options.frames.plugin.plugin);
             if (output.empty() == !discard) throw HostError("render needs exactly one of -o OUT and --null");
             options.output = output;
             options.discard = discard;
@@ -187,7 +202,7 @@ int runCommandLine(int argc, char** argv) {
         }
         PlayOptions options;
         options.frames = playFrames.toOptions(*play, playParams);
-        if (options.frames.plugin.plugin.empty()) options.frames.plugin.plugin = defaultPlugin;
+        options.frames.plugin.plugin = locatePlugin(options.frames.plugin.plugin);
         return runPlay(options);
     } catch (const Interrupted&) {
         // On a terminal, end the progress line first.

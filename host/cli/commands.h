@@ -1,4 +1,4 @@
-// The three commands of lumhost, each given its parsed options.
+// The commands of lumhost, each given its parsed options.
 #pragma once
 
 #include <optional>
@@ -36,7 +36,10 @@ struct PlayOptions {
     FrameOptions frames;
 };
 
+struct ListOptions {};
+
 int runInfo(const InfoOptions& options);
+int runList(const ListOptions& options);
 int runRender(const RenderOptions& options);
 int runPlay(const PlayOptions& options);
 
