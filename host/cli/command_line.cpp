@@ -42,6 +42,14 @@ the order given; a clamped value is reported with the value applied.
 constexpr const char* pluginHelp =
     "A plug-in name, looked up on the plug-in path (see lumhost list), or a path with a '/' (default: gyrotrail)";
 
+constexpr const char* searchHelp = R"(
+Plug-in search: a name (with or without .lum) is looked up in each folder of
+$LUM_PATH (colon-separated), then ~/.local/lib/lum, the folder of lumhost
+itself and the plug-in folder installed with it, /usr/local/lib/lum and the
+system's plug-in folder. The first file of that name wins; list marks later
+ones as shadowed. A file that does not load is listed with the reason.
+)";
+
 std::string playHelp() {
     std::string text = "\nKeys in the window:\n";
     for (const auto& binding : playKeys())
@@ -122,7 +130,7 @@ struct FrameArguments {
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
-    CLI::App app{"lumhost: describe, render and play a .lum sound-visualisation plug-in."};
+    CLI::App app{"lumhost: describe, list, render and play .lum sound-visualisation plug-ins."};
     app.require_subcommand(1);
     app.footer(std::string(conversionHelp) + parameterHelp);
 
@@ -138,6 +146,9 @@ int runCommandLine(int argc, char** argv) {
     info->add_option("PLUGIN", infoPlugin, pluginHelp)->type_name("NAME|PATH");
     infoParams.add(*info);
     info->footer(parameterHelp);
+
+    auto* list = app.add_subcommand("list", "List every plug-in on the search path: name, display name, version, vendor, path");
+    list->footer(searchHelp);
 
     auto* render = app.add_subcommand("render", "Render audio (or the demo) through the plug-in into a file");
     FrameArguments renderFrames;
@@ -160,10 +171,6 @@ int runCommandLine(int argc, char** argv) {
     playFrames.add(*play);
     playParams.add(*play);
     play->footer(std::string(conversionHelp) + parameterHelp + playHelp());
-
-    auto* list = app.add_subcommand("list",
-        "List the plug-ins on the search path: $LUM_PATH, ~/.local/lib/lum, the installed plug-in folder, "
-        "/usr/local/lib/lum, the system's");
 
     // CLI11 would only say that a command is missing; name the unknown word.
     if (argc > 1 && argv[1][0] != '-') {

@@ -76,11 +76,12 @@ std::vector<fs::path> pluginFolders(const SearchSetting& setting) {
     std::vector<fs::path> folders;
     std::set<fs::path> seen;
     for (const auto& candidate : candidates) {
-        const auto folder = candidate.lexically_normal();
+        auto folder = candidate.lexically_normal();
+        if (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();  // "a/" is "a"
         std::error_code error;
         auto key = fs::weakly_canonical(folder, error);
         if (error) key = folder;
-        if (seen.insert(key).second) folders.push_back(folder.has_filename() ? folder : folder.parent_path());
+        if (seen.insert(key).second) folders.push_back(folder);
     }
     return folders;
 }
