@@ -7,8 +7,8 @@ set(CPACK_PACKAGE_VENDOR "Norvandelworks")
 set(CPACK_PACKAGE_CONTACT "Norvandelworks <gyrotrail@norvandelworks.example>")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://gyrotrail.norvandelworks.example")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sound-visualisation plug-in gyrotrail.lum and its host lumhost")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "sound-visualisation plug-in gyrotrail.lum and its host lumhost
-gyrotrail.lum is a .lum sound-visualisation plug-in: for every block of
+# The summary line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY; this is the long text.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "gyrotrail.lum is a .lum sound-visualisation plug-in: for every block of
 sound it draws one frame of a short, rotating, fading trail of line
 segments.
 
