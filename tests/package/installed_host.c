@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     signed char block[300];
     start();
     for (int frame = 0; frame < 8; ++frame) {
-        for (int i = 0; i < (int)sizeof block; ++i) block[i] = (signed char)((i * 7 + frame * 13) % 50 - 10);
+        /* Small sums keep the figure near the centre of the small canvas. */
+        for (int i = 0; i < (int)sizeof block; ++i) block[i] = (signed char)((i + frame) % 3 - 1);
         if (display(&canvas, block, sizeof block) != 1) return 1;
     }
     end();
