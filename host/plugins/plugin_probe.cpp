@@ -89,7 +89,9 @@ PluginProbe probePlugin(const std::string& file, unsigned seconds) {
         const int quiet = ::open("/dev/null", O_WRONLY);
         if (quiet >= 0) ::dup2(quiet, STDOUT_FILENO);
         ::close(pipeEnds[0]);
-        ::signal(SIGALRM, SIG_DFL);
+        // A fault kills the child outright, whatever handlers the host (or a
+        // sanitizer) installed, so the parent sees the signal.
+        for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGALRM}) ::signal(fault, SIG_DFL);
         ::alarm(seconds);
         writeAll(pipeEnds[1], describe(file));
         ::_exit(0);
