@@ -13,7 +13,9 @@
 #include "host/base/time_text.h"
 #include "host/cli/commands.h"
 #include "host/cli/frame_size.h"
+#include "host/cli/version_text.h"
 #include "host/live/play_keys.h"
+#include "host/plugins/plugin_search.h"
 
 namespace lumhost {
 namespace {
@@ -45,6 +47,17 @@ Parameters: --set NAME=VALUE names a parameter as the plug-in reports it
 --param ID=VALUE gives its id. Values are integers (decimal or 0x hex),
 #RRGGBB for colours, on/off for toggles. They go through lumSetParamInfo in
 the order given; a clamped value is reported with the value applied.
+)";
+
+constexpr const char* pluginHelp =
+    "A plug-in name, looked up on the plug-in path (see lumhost list), or a path with a '/' (default: gyrotrail)";
+
+constexpr const char* searchHelp = R"(
+Plug-in search: a name (with or without .lum) is looked up in each folder of
+$LUM_PATH (colon-separated), then ~/.local/lib/lum, the folder of lumhost
+itself and the plug-in folder installed with it, /usr/local/lib/lum and the
+system's plug-in folder. The first file of that name wins; list marks later
+ones as shadowed. A file that does not load is listed with the reason.
 )";
 
 std::string playHelp() {
@@ -156,7 +169,7 @@ struct FrameArguments {
             ->type_name("LAYOUT")
             ->capture_default_str()
             ->check(CLI::IsMember({"planar", "interleaved"}));
-        command.add_option("--plugin", plugin, "The .lum plug-in (default: gyrotrail.lum beside lumhost)")->type_name("FILE");
+        command.add_option("--plugin", plugin, pluginHelp)->type_name("PLUGIN");
     }
 
     FrameOptions toOptions(const CLI::App& command, const ParamOptions& params) const {
@@ -191,17 +204,25 @@ struct FrameArguments {
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
-    CLI::App app{"lumhost: describe, render and play a .lum sound-visualisation plug-in."};
+    CLI::App app{"lumhost: describe, list, render and play .lum sound-visualisation plug-ins."};
     app.require_subcommand(1);
     app.footer(std::string(conversionHelp) + parameterHelp);
 
-    const std::string defaultPlugin = defaultPluginPath();
+    app.set_version_flag("--version", [] {
+        auto text = versionText();
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        return text;
+    }, "Show lumhost's version and those of the libraries it runs with");
+
     auto* info = app.add_subcommand("info", "Show the plug-in's information record and its parameters");
     std::string infoPlugin;
     ParamOptions infoParams;
-    info->add_option("PLUGIN", infoPlugin, "The .lum plug-in (default: gyrotrail.lum beside lumhost)")->type_name("FILE");
+    info->add_option("PLUGIN", infoPlugin, pluginHelp)->type_name("NAME|PATH");
     infoParams.add(*info);
     info->footer(parameterHelp);
+
+    auto* list = app.add_subcommand("list", "List every plug-in on the search path: name, display name, version, vendor, path");
+    list->footer(searchHelp);
 
     auto* devices = app.add_subcommand("devices", "List the sound devices: capture (with the sound server's monitors) and playback");
 
@@ -239,8 +260,8 @@ int runCommandLine(int argc, char** argv) {
     // CLI11 would only say that a command is missing; name the unknown word.
     if (argc > 1 && argv[1][0] != '-') {
         const std::string word = argv[1];
-        if (word != "info" && word != "render" && word != "play" && word != "devices") {
-            std::fprintf(stderr, "lumhost: unknown command '%s' (use info, render, play or devices)\n", argv[1]);
+        if (word != "info" && word != "list" && word != "render" && word != "play" && word != "devices") {
+            std::fprintf(stderr, "lumhost: unknown command '%s' (use info, list, render, play or devices)\n", argv[1]);
             return 2;
         }
     }
@@ -256,15 +277,16 @@ int runCommandLine(int argc, char** argv) {
     try {
         if (info->parsed()) {
             InfoOptions options;
-            options.plugin.plugin = infoPlugin.empty() ? defaultPlugin : infoPlugin;
+            options.plugin.plugin = locatePlugin(infoPlugin);
             options.plugin.assignments = infoParams.inOrder(*info);
             return runInfo(options);
         }
+        if (list->parsed()) return runList(ListOptions{});
         if (devices->parsed()) return runDevices();
         if (render->parsed()) {
             RenderOptions options;
             options.frames = renderFrames.toOptions(*render, renderParams);
-            if (options.frames.plugin.plugin.empty()) options.frames.plugin.plugin = defaultPlugin;
+            options.frames.plugin.plugin = locatePlugin(options.frames.plugin.plugin);
             if (output.empty() == !discard) throw HostError("render needs exactly one of -o OUT and --null");
             options.output = output;
             options.discard = discard;
@@ -283,7 +305,7 @@ int runCommandLine(int argc, char** argv) {
         }
         PlayOptions options;
         options.frames = playFrames.toOptions(*play, playParams);
-        if (options.frames.plugin.plugin.empty()) options.frames.plugin.plugin = defaultPlugin;
+        options.frames.plugin.plugin = locatePlugin(options.frames.plugin.plugin);
         return runPlay(options);
     } catch (const Interrupted&) {
         // On a terminal, end the progress line first.

@@ -1,4 +1,4 @@
-// The three commands of lumhost, each given its parsed options.
+// The commands of lumhost, each given its parsed options.
 #pragma once
 
 #include <optional>
@@ -45,8 +45,11 @@ struct PlayOptions {
     FrameOptions frames;
 };
 
+struct ListOptions {};
+
 int runInfo(const InfoOptions& options);
 int runDevices();
+int runList(const ListOptions& options);
 int runRender(const RenderOptions& options);
 int runPlay(const PlayOptions& options);
 

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 
 #include "host/base/host_error.h"
 
@@ -46,13 +45,6 @@ PluginModule::PluginModule(const std::string& path) : path_(path) {
 
 PluginModule::~PluginModule() {
     if (handle_ != nullptr) dlclose(handle_);
-}
-
-std::string defaultPluginPath() {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return "gyrotrail.lum";
-    return (self.parent_path() / "gyrotrail.lum").string();
 }
 
 PluginInfoRecord initPlugin(const PluginModule& plugin) {

@@ -32,9 +32,6 @@ private:
     void* handle_ = nullptr;
 };
 
-// The gyrotrail.lum that the build places beside the lumhost executable.
-std::string defaultPluginPath();
-
 // lumInit's record with room for a longer extraInfo text than the header's
 // minimum, zeroed so every text field stays terminated.
 struct PluginInfoRecord {

@@ -63,10 +63,13 @@ TEST_F(BadInput, AudioFiles) {
 }
 
 TEST_F(BadInput, PluginFiles) {
-    expectFailure({"info", "nothing.lum"}, "cannot load plug-in nothing.lum: No such file or directory");
+    expectFailure({"info", "./nothing.lum"}, "cannot load plug-in ./nothing.lum: No such file or directory");
+    expectFailure({"info", "nothing.lum"}, "no plug-in named nothing.lum in ");
     writeText("text.lum", "not a library");
-    expectFailure({"info", "text.lum"}, "cannot load plug-in text.lum");
-    expectFailure({"render", "--plugin", "text.lum", "good.wav", "-o", "out.png"}, "cannot load plug-in text.lum");
+    expectFailure({"info", "./text.lum"}, "cannot load plug-in ./text.lum");
+    expectFailure({"render", "--plugin", scratch.path("text.lum"), "good.wav", "-o", "out.png"}, "cannot load plug-in /");
+    // A bare name never loads a file from the current folder, but the message points to it.
+    expectFailure({"render", "--plugin", "text.lum", "good.wav", "-o", "out.png"}, "for the file in this folder give ./text.lum");
     expectFailure({"info", LACKS_ENTRY_PATH}, "lacks the entry point lumEnd");
 }
 

@@ -1,0 +1,126 @@
+#include "host/plugins/plugin_probe.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+
+#include "host/plugins/plugin_module.h"
+
+namespace lumhost {
+namespace {
+
+// The child's answer is one field a line: no text may break a line.
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    return text;
+}
+
+// The child's answer: "ok" and three lines, or "error" and the reason.
+std::string describe(const std::string& file) {
+    try {
+        PluginModule plugin(file);
+        const auto record = initPlugin(plugin);
+        const auto& info = record.info;
+        auto name = fieldText(info.shortName, sizeof info.shortName);
+        if (name.empty()) name = fieldText(info.longName, sizeof info.longName);
+        return "ok\n" + oneLine(name) + "\n" + oneLine(fieldText(info.version, sizeof info.version)) + "\n" +
+               oneLine(fieldText(info.vendor, sizeof info.vendor)) + "\n";
+    } catch (const std::exception& error) {
+        return "error\n" + oneLine(error.what()) + "\n";
+    }
+}
+
+void writeAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const auto written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        done += static_cast<std::size_t>(written);
+    }
+}
+
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[512];
+    for (;;) {
+        const auto got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return text;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+std::string nextLine(const std::string& text, std::size_t& at) {
+    const auto end = text.find('\n', at);
+    if (end == std::string::npos) {
+        at = text.size();
+        return {};
+    }
+    auto line = text.substr(at, end - at);
+    at = end + 1;
+    return line;
+}
+
+}  // namespace
+
+PluginProbe probePlugin(const std::string& file, unsigned seconds) {
+    PluginProbe probe;
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        probe.error = std::string("cannot start a probe: ") + std::strerror(errno);
+        return probe;
+    }
+    const pid_t child = ::fork();
+    if (child < 0) {
+        probe.error = std::string("cannot start a probe: ") + std::strerror(errno);
+        ::close(pipeEnds[0]);
+        ::close(pipeEnds[1]);
+        return probe;
+    }
+    if (child == 0) {
+        // Whatever the plug-in prints must not land in the listing.
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        if (quiet >= 0) ::dup2(quiet, STDOUT_FILENO);
+        ::close(pipeEnds[0]);
+        // A fault kills the child outright, whatever handlers the host (or a
+        // sanitizer) installed, so the parent sees the signal.
+        for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGALRM}) ::signal(fault, SIG_DFL);
+        ::alarm(seconds);
+        writeAll(pipeEnds[1], describe(file));
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    const auto answer = readAll(pipeEnds[0]);
+    ::close(pipeEnds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+
+    std::size_t at = 0;
+    const auto kind = nextLine(answer, at);
+    if (kind == "ok") {
+        probe.displayName = nextLine(answer, at);
+        probe.version = nextLine(answer, at);
+        probe.vendor = nextLine(answer, at);
+        probe.loaded = WIFEXITED(status) && WEXITSTATUS(status) == 0 && at == answer.size();
+        if (!probe.loaded) probe.error = "its probe ended abnormally";
+    } else if (kind == "error") {
+        probe.error = nextLine(answer, at);
+    } else if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) {
+        probe.error = "no answer within " + std::to_string(seconds) + " s";
+    } else if (WIFSIGNALED(status)) {
+        probe.error = std::string("crashed while loading (") + ::strsignal(WTERMSIG(status)) + ")";
+    } else {
+        probe.error = "exited while loading (status " + std::to_string(WEXITSTATUS(status)) + ")";
+    }
+    return probe;
+}
+
+}  // namespace lumhost

@@ -1,0 +1,37 @@
+#!/bin/bash
+# The bash completion run as bash runs it: commands, a command's options,
+# plug-in names from `lumhost list` and parameter names from `lumhost info`.
+# Usage: check_completion.sh LUMHOST COMPLETION
+set -uo pipefail
+lumhost=$1
+compopt() { :; }  # only usable inside a real completion
+# shellcheck source=/dev/null
+source "$2"
+
+failed=0
+expect() {  # EXPECTED WORD...: completes the last word
+    local expected=$1
+    shift
+    COMP_WORDS=("$@")
+    COMP_CWORD=$(($# - 1))
+    COMPREPLY=()
+    _lumhost "$lumhost" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    local got="${COMPREPLY[*]}"
+    if [ "$got" != "$expected" ]; then
+        echo "'$*': expected '$expected', got '$got'"
+        failed=1
+    fi
+}
+
+expect "info list render play -h --help --version" lumhost ""
+expect "render" lumhost re
+expect "--null" lumhost render --n
+expect "--plugin --param" lumhost play --p
+expect "--quiet" lumhost render --size 64x48 --q
+expect "interleaved" lumhost render --layout i
+expect "" lumhost render --fps ""
+expect "gyrotrail" lumhost render --plugin gy
+expect "gyrotrail" lumhost info g
+expect "line-width= line-length=" lumhost render --plugin gyrotrail --set line-
+expect "zoom-factor=" lumhost info --set z
+exit $failed

@@ -1,0 +1,34 @@
+#!/bin/bash
+# `cmake --install` under a prefix of its own, then the whole tree moved
+# elsewhere: lumhost must still find its plug-in (through the folder installed
+# beside it, not the build tree's), and every installed file must be in place.
+# Usage: check_install_tree.sh BUILD_DIR
+set -euo pipefail
+build=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cmake --install "$build" --prefix "$scratch/first" >/dev/null
+mv "$scratch/first" "$scratch/moved"
+mkdir "$scratch/home"
+prefix=$scratch/moved
+libdir=$(sed -n 's/^libdir=${prefix}\///p' "$prefix"/lib*/pkgconfig/lum-plugin.pc)
+
+failed=0
+for file in bin/lumhost "$libdir/lum/gyrotrail.lum" include/lum/lum_plugin.h "$libdir/pkgconfig/lum-plugin.pc" \
+    "$libdir/cmake/LumPlugin/LumPluginConfig.cmake" "$libdir/cmake/LumPlugin/LumPluginConfigVersion.cmake" \
+    share/man/man1/lumhost.1 share/bash-completion/completions/lumhost \
+    share/doc/gyrotrail/LICENSE share/doc/gyrotrail/copyright; do
+    [ -f "$prefix/$file" ] || { echo "not installed: $file"; failed=1; }
+done
+# The .pc file names the prefix it was installed under.
+grep -qx "prefix=$scratch/first" "$prefix/$libdir/pkgconfig/lum-plugin.pc" || { echo "lum-plugin.pc has the wrong prefix"; failed=1; }
+
+listing=$(cd "$scratch" && env -i PATH=/usr/bin:/bin HOME="$scratch/home" "$prefix/bin/lumhost" list)
+echo "$listing"
+if ! grep -Eq "^gyrotrail +Gyrotrailscope .* $prefix/$libdir/lum/gyrotrail.lum$" <<<"$listing"; then
+    echo "the moved install does not list its own gyrotrail first and unshadowed"
+    failed=1
+fi
+info=$(cd "$scratch" && env -i PATH=/usr/bin:/bin HOME="$scratch/home" "$prefix/bin/lumhost" info | head -n1)
+[ "$info" = "plug-in    $prefix/$libdir/lum/gyrotrail.lum" ] || { echo "info loaded: $info"; failed=1; }
+exit $failed

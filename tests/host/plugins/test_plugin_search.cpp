@@ -1,0 +1,137 @@
+// The plug-in search path: its order, lookups by name, the listing with its
+// shadowed files, and probing files that do not load.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "host/base/host_error.h"
+#include "host/plugins/plugin_probe.h"
+#include "host/plugins/plugin_search.h"
+#include "host_runner.h"
+
+namespace lumhost {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> systemFolders() {
+    std::vector<fs::path> folders{"/usr/local/lib/lum"};
+    std::string rest = LUMHOST_SYSTEM_PLUGIN_DIRS;
+    for (std::size_t colon; (colon = rest.find(':')) != std::string::npos; rest.erase(0, colon + 1))
+        folders.emplace_back(rest.substr(0, colon));
+    folders.emplace_back(rest);
+    return folders;
+}
+
+TEST(PluginFolders, LumPathThenHomeThenBesideAndInstalledThenSystem) {
+    SearchSetting setting;
+    setting.lumPath = "/a::/b/:";  // empty entries are no folder, not the current one
+    setting.home = "/h";
+    setting.executableFolder = "/opt/x/bin";
+    std::vector<fs::path> expected{"/a", "/b", "/h/.local/lib/lum", "/opt/x/bin",
+                                   (fs::path("/opt/x/bin") / LUMHOST_PLUGIN_DIR_FROM_BINDIR).lexically_normal()};
+    for (const auto& folder : systemFolders()) expected.push_back(folder);
+    EXPECT_EQ(pluginFolders(setting), expected);
+
+    // Without LUM_PATH or HOME those folders are left out, not made up.
+    setting.lumPath.reset();
+    setting.home = "";
+    expected.erase(expected.begin(), expected.begin() + 3);
+    EXPECT_EQ(pluginFolders(setting), expected);
+}
+
+TEST(PluginFolders, EachFolderOnceInItsFirstPlace) {
+    SearchSetting setting;
+    setting.lumPath = "/usr/local/lib/lum/:/c:/c/./:/d/../c";
+    const auto folders = pluginFolders(setting);
+    ASSERT_GE(folders.size(), 2u);
+    EXPECT_EQ(folders[0], "/usr/local/lib/lum");
+    EXPECT_EQ(folders[1], "/c");
+    EXPECT_EQ(std::count(folders.begin(), folders.end(), fs::path("/usr/local/lib/lum")), 1);
+    EXPECT_EQ(std::count(folders.begin(), folders.end(), fs::path("/c")), 1);
+}
+
+class PluginLookup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* folder : {"b", "c", "b/bar.lum"}) fs::create_directories(scratch.path(folder));
+        for (const char* file : {"b/foo.lum", "c/foo.lum", "c/bar.lum", "c/zed.lum", "c/notes.txt", "c/.lum"})
+            std::ofstream(scratch.path(file)) << file;
+        folders = {scratch.path("missing"), scratch.path("b"), scratch.path("c")};
+    }
+    hosttest::Scratch scratch;
+    std::vector<fs::path> folders;
+};
+
+TEST_F(PluginLookup, FirstRegularFileOfTheNameWins) {
+    EXPECT_EQ(locatePlugin("foo", folders), scratch.path("b/foo.lum"));
+    EXPECT_EQ(locatePlugin("foo.lum", folders), scratch.path("b/foo.lum"));
+    // b/bar.lum is a folder: the file in c is the plug-in.
+    EXPECT_EQ(locatePlugin("bar", folders), scratch.path("c/bar.lum"));
+    // Anything with a '/' is a path, taken as given even if it names no file.
+    EXPECT_EQ(locatePlugin("./foo.lum", folders), "./foo.lum");
+    EXPECT_EQ(locatePlugin("/no/such.lum", folders), "/no/such.lum");
+}
+
+TEST_F(PluginLookup, NameFoundNowhereNamesEveryFolderSearched) {
+    try {
+        locatePlugin("nothing", folders);
+        FAIL() << "found a plug-in that is not there";
+    } catch (const HostError& error) {
+        const std::string message = error.what();
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        EXPECT_NE(message.find("no plug-in named nothing in " + scratch.path("missing") + " (missing), " +
+                               scratch.path("b") + ", " + scratch.path("c")),
+                  std::string::npos)
+            << message;
+    }
+    EXPECT_THROW(locatePlugin("", folders), HostError);
+    EXPECT_THROW(locatePlugin(".lum", folders), HostError);
+}
+
+TEST_F(PluginLookup, ListingInSearchOrderMarksShadowedFiles) {
+    const auto found = findPlugins(folders);
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(found[0].file, scratch.path("b/foo.lum"));
+    EXPECT_FALSE(found[0].shadowedBy);
+    EXPECT_EQ(found[1].name, "bar");
+    EXPECT_EQ(found[1].file, scratch.path("c/bar.lum"));
+    EXPECT_FALSE(found[1].shadowedBy);
+    EXPECT_EQ(found[2].name, "foo");
+    EXPECT_EQ(found[2].file, scratch.path("c/foo.lum"));
+    ASSERT_TRUE(found[2].shadowedBy);
+    EXPECT_EQ(*found[2].shadowedBy, scratch.path("b/foo.lum"));
+    EXPECT_EQ(found[3].name, "zed");
+    EXPECT_FALSE(found[3].shadowedBy);
+}
+
+TEST(PluginProbe, ReadsTheRecordOrSaysWhyNot) {
+    const auto good = probePlugin(GYROTRAIL_MODULE_PATH);
+    EXPECT_TRUE(good.loaded) << good.error;
+    EXPECT_EQ(good.displayName, "Gyrotrailscope");
+    EXPECT_EQ(good.version, "1.0");
+    EXPECT_EQ(good.vendor, "Norvandelworks");
+
+    const auto lacking = probePlugin(LACKS_ENTRY_PATH);
+    EXPECT_FALSE(lacking.loaded);
+    EXPECT_NE(lacking.error.find("lacks the entry point lumEnd"), std::string::npos) << lacking.error;
+
+    hosttest::Scratch scratch;
+    std::ofstream(scratch.path("text.lum")) << "not a library";
+    const auto text = probePlugin(scratch.path("text.lum"));
+    EXPECT_FALSE(text.loaded);
+    EXPECT_NE(text.error.find("cannot load plug-in"), std::string::npos) << text.error;
+}
+
+TEST(PluginProbe, SurvivesAPluginThatCrashesOrHangs) {
+    const auto crash = probePlugin(CRASHES_IN_INIT_PATH);
+    EXPECT_FALSE(crash.loaded);
+    EXPECT_NE(crash.error.find("crashed"), std::string::npos) << crash.error;
+
+    const auto hang = probePlugin(HANGS_IN_INIT_PATH, 1);
+    EXPECT_FALSE(hang.loaded);
+    EXPECT_EQ(hang.error, "no answer within 1 s");
+}
+
+}  // namespace
+}  // namespace lumhost
