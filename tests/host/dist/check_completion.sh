@@ -23,10 +23,12 @@ expect() {  # EXPECTED WORD...: completes the last word
     fi
 }
 
-expect "info list render play -h --help --version" lumhost ""
+expect "info list devices render play -h --help --version" lumhost ""
 expect "render" lumhost re
 expect "--null" lumhost render --n
-expect "--plugin --param" lumhost play --p
+expect "--plugin --param --preset" lumhost render --p
+expect "--capture" lumhost play --cap
+expect "s16le:44100:2 s16le:48000:2 s32le:48000:2 s8:8000:1" lumhost render --input-format s
 expect "--quiet" lumhost render --size 64x48 --q
 expect "interleaved" lumhost render --layout i
 expect "" lumhost render --fps ""
