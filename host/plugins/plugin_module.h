@@ -1,9 +1,13 @@
 // A .lum plug-in loaded at run time and seen only through its seven exported
-// entry points, as any host would see it.
+// entry points, as any host would see it: an ELF shared object in-process,
+// a Windows DLL through the bridge.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "host/plugins/plugin_backend.h"
+#include "host/plugins/plugin_file.h"
 #include "lum_plugin.h"
 
 namespace lumhost {
@@ -11,26 +15,41 @@ namespace lumhost {
 class PluginModule {
 public:
     // Loads the file and finds every entry point by name; throws HostError
-    // if the file is not a loadable library or lacks one of them.
+    // if the file is not a plug-in lumhost can load or lacks an entry point.
     explicit PluginModule(const std::string& path);
     ~PluginModule();
     PluginModule(const PluginModule&) = delete;
     PluginModule& operator=(const PluginModule&) = delete;
 
     const std::string& path() const { return path_; }
+    PluginFileKind kind() const { return kind_; }
 
-    decltype(&::lumInit) init = nullptr;
-    decltype(&::lumStart) start = nullptr;
-    decltype(&::lumEnd) end = nullptr;
-    decltype(&::lumGetBitmap) getBitmap = nullptr;
-    decltype(&::lumGetParamInfo) getParamInfo = nullptr;
-    decltype(&::lumSetParamInfo) setParamInfo = nullptr;
-    decltype(&::lumDisplaySoundData) displaySoundData = nullptr;
+    // The entry points; a record's size is the host's whole buffer.
+    int32_t init(LumPluginInfo* info, std::size_t size = sizeof(LumPluginInfo)) const { return backend_->init(info, size); }
+    int32_t start() const { return backend_->start(); }
+    int32_t end() const { return backend_->end(); }
+    LumBitmap getBitmap() const { return backend_->getBitmap(); }
+    int32_t getParamInfo(uint32_t id, LumParamInfo* record, std::size_t size = sizeof(LumParamInfo)) const {
+        return backend_->getParamInfo(id, record, size);
+    }
+    int32_t setParamInfo(uint32_t id, LumParamInfo* record, std::size_t size = sizeof(LumParamInfo)) const {
+        return backend_->setParamInfo(id, record, size);
+    }
+    int32_t displaySoundData(LumCanvas* canvas, const void* data, uint32_t length) const {
+        return backend_->displaySoundData(canvas, data, length);
+    }
 
 private:
     std::string path_;
-    void* handle_ = nullptr;
+    PluginFileKind kind_ = PluginFileKind::other;
+    std::unique_ptr<PluginBackend> backend_;
 };
+
+// The seven entry points of an ELF shared object, found with dlopen and dlsym.
+std::unique_ptr<PluginBackend> loadNativePlugin(const std::string& path);
+
+// A Windows DLL hosted out of process; throws HostError where that cannot be done.
+std::unique_ptr<PluginBackend> loadWindowsPlugin(const std::string& path, PluginFileKind kind);
 
 // lumInit's record with room for a longer extraInfo text than the header's
 // minimum, zeroed so every text field stays terminated.

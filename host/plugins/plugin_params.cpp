@@ -61,7 +61,7 @@ std::optional<ParamDescription> findByName(const PluginModule& plugin, const std
 
 std::optional<ParamDescription> describeParam(const PluginModule& plugin, uint32_t id) {
     ParamRecord record;
-    if (plugin.getParamInfo(id, &record.info) != 1) return std::nullopt;
+    if (plugin.getParamInfo(id, &record.info, sizeof record) != 1) return std::nullopt;
     ParamDescription param;
     param.id = id;
     param.type = record.info.type;
@@ -129,7 +129,7 @@ std::string formatParamValue(int32_t type, int32_t value) {
 std::optional<int32_t> setParam(const PluginModule& plugin, uint32_t id, int32_t value) {
     ParamRecord record;
     record.info.value = value;
-    if (plugin.setParamInfo(id, &record.info) != 1) return std::nullopt;
+    if (plugin.setParamInfo(id, &record.info, sizeof record) != 1) return std::nullopt;
     return record.info.value;
 }
 
