@@ -90,6 +90,22 @@ TEST_F(Capture, ALostServerEndsTheRunKeepingWhatWasRecorded) {
     EXPECT_GT(std::atof(probe(scratch.path("rec.mkv"), "", "format=duration").c_str()), 0.5);
 }
 
+TEST_F(Capture, PlayShowsTheMonitorLiveWithoutPlayingItBack) {
+    ASSERT_TRUE(server.play(scratch.path("moving.wav"), "lumtest"));
+    // The window's own sound output would be a second stream into the sink.
+    const std::string script = "ASAN_OPTIONS=detect_leaks=0 " + lumhostLine("play --capture --size 320x240 2>err.txt &") +
+                               "\npid=$!\nxdotool search --sync --name '^lumhost' >/dev/null\nsleep 4\n"
+                               "import -window root shot.png\n" + server.environment() +
+                               " pactl list short sink-inputs | wc -l >streams.txt\nkill -INT $pid\nwait $pid\n";
+    std::ofstream(scratch.path("play.sh")) << script;
+    const int status = runShell(scratch, "timeout 40 xvfb-run -a -s '-screen 0 400x300x24' sh play.sh");
+    const auto err = readFile(scratch.path("err.txt"));
+    EXPECT_EQ(status, 0) << err;
+    EXPECT_EQ(readFile(scratch.path("streams.txt")), "1\n") << "only paplay plays into the sink";
+    EXPECT_GT(readPng(scratch.path("shot.png")).litPixels(), 400) << "the figure follows the captured sound";
+    EXPECT_NE(err.find("blocks shown a median"), std::string::npos) << err;
+}
+
 TEST(CaptureDevices, UnknownAmbiguousOrMissingDevicesAreRefused) {
     PulseServer server({"lumtest-left", "lumtest-right"});
     ASSERT_TRUE(server.ok());
