@@ -349,7 +349,6 @@ private:
         if (!audio_) throw HostError("out of memory for the audio encoder");
         AVCodecContext* a = audio_.get();
         channels_ = sound.channels;
-        inputRate_ = sound.rate;
         a->sample_fmt = settings.sampleFormat;
         a->sample_rate = settings.sampleRate > 0 ? settings.sampleRate : supportedRate(codec, sound.rate);
         av_channel_layout_default(&a->ch_layout, sound.channels);
@@ -373,16 +372,16 @@ private:
         if (!fifo_) throw HostError("out of memory for the sound");
     }
 
-    // The rate itself if the encoder takes it, else the nearest one above (or the highest).
+    // The rate itself if the encoder takes it, else the lowest it takes above it, else its highest.
     static int supportedRate(const AVCodec* codec, int rate) {
         if (codec->supported_samplerates == nullptr) return rate;
-        int best = 0;
+        int above = 0, highest = 0;
         for (const int* r = codec->supported_samplerates; *r != 0; ++r) {
             if (*r == rate) return rate;
-            if (*r > rate && (best == 0 || best < rate || *r < best)) best = *r;
-            else if (best == 0 || (best < rate && *r > best)) best = *r;
+            if (*r > rate && (above == 0 || *r < above)) above = *r;
+            highest = std::max(highest, *r);
         }
-        return best;
+        return above != 0 ? above : highest;
     }
 
     void makePicture() {
@@ -587,7 +586,6 @@ private:
         av_freep(&output);
         if (got < 0) throw HostError("cannot convert the sound: " + reason(got));
         if (result < 0) throw HostError("out of memory for the sound");
-        samplesQueued_ += got;
     }
 
     // Encodes whole frames from the FIFO; at the end also the short last one.
@@ -654,7 +652,6 @@ private:
     ResamplerPtr resampler_;
     FifoPtr fifo_;
     int channels_ = 0;
-    int inputRate_ = 0;
     int audioFrameSize_ = 0;
     FramePtr picture_;  // the caller's: always the latest frame
     std::unique_ptr<ChangedSpans> spans_;
@@ -672,7 +669,6 @@ private:
     // The worker's own.
     PacketPtr packet_;
     int64_t framesOut_ = 0;
-    int64_t samplesQueued_ = 0;
     int64_t samplesEncoded_ = 0;
 
     std::mutex mutex_;
