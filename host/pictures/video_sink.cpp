@@ -237,11 +237,18 @@ public:
         result = avformat_write_header(muxer_.get(), &options);
         av_dict_free(&options);
         if (result < 0) throw HostError("cannot write " + target_ + ": " + reason(result));
+        headerWritten_ = true;
 
         startWorker();
     }
 
-    ~VideoSink() override { stopWorker(); }
+    ~VideoSink() override {
+        stopWorker();
+        // An output given up: libavformat 5.1's GIF muxer frees the frame it
+        // holds back only in its trailer, written here to the temporary file
+        // that is removed next.
+        if (kind_ == VideoKind::Gif && headerWritten_ && !closed_) av_write_trailer(muxer_.get());
+    }
 
     void writeSound(const float* interleaved, std::size_t frames) override {
         if (!audio_) return;
@@ -637,6 +644,7 @@ private:
             encode(audio_.get(), audioStream_, nullptr);
         }
         encode(video_.get(), videoStream_, nullptr);
+        closed_ = true;  // whatever the trailer gives, it is not written twice
         int result = av_write_trailer(muxer_.get());
         if (result < 0) throw HostError("cannot write " + target_ + ": " + writeReason(result));
         result = avio_closep(&muxer_->pb);
@@ -665,6 +673,8 @@ private:
     MuxerPtr muxer_;
     AVStream* videoStream_ = nullptr;
     AVStream* audioStream_ = nullptr;
+    bool headerWritten_ = false;
+    bool closed_ = false;  // the worker's, read after it is joined
 
     // The worker's own.
     PacketPtr packet_;
