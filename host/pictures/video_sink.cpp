@@ -333,7 +333,8 @@ private:
         AVDictionary* options = nullptr;
         if (kind_ == VideoKind::Gif) {
             v->pix_fmt = AV_PIX_FMT_PAL8;
-            // Each frame carries its palette, which grows as colours appear.
+            // Each frame carries its own palette, which grows as colours appear (libavformat
+            // 5.1 also writes a local one where a frame differs from the global; this does not rely on it).
             setOption(&options, "global_palette", "0");
             setOption(&options, "gifflags", "-transdiff");
         } else {
