@@ -237,11 +237,18 @@ public:
         result = avformat_write_header(muxer_.get(), &options);
         av_dict_free(&options);
         if (result < 0) throw HostError("cannot write " + target_ + ": " + reason(result));
+        headerWritten_ = true;
 
         startWorker();
     }
 
-    ~VideoSink() override { stopWorker(); }
+    ~VideoSink() override {
+        stopWorker();
+        // An output given up: libavformat 5.1's GIF muxer frees the frame it
+        // holds back only in its trailer, written here to the temporary file
+        // that is removed next.
+        if (kind_ == VideoKind::Gif && headerWritten_ && !closed_) av_write_trailer(muxer_.get());
+    }
 
     void writeSound(const float* interleaved, std::size_t frames) override {
         if (!audio_) return;
@@ -326,7 +333,8 @@ private:
         AVDictionary* options = nullptr;
         if (kind_ == VideoKind::Gif) {
             v->pix_fmt = AV_PIX_FMT_PAL8;
-            // Each frame carries its palette, which grows as colours appear.
+            // Each frame carries its own palette, which grows as colours appear (libavformat
+            // 5.1 also writes a local one where a frame differs from the global; this does not rely on it).
             setOption(&options, "global_palette", "0");
             setOption(&options, "gifflags", "-transdiff");
         } else {
@@ -349,7 +357,6 @@ private:
         if (!audio_) throw HostError("out of memory for the audio encoder");
         AVCodecContext* a = audio_.get();
         channels_ = sound.channels;
-        inputRate_ = sound.rate;
         a->sample_fmt = settings.sampleFormat;
         a->sample_rate = settings.sampleRate > 0 ? settings.sampleRate : supportedRate(codec, sound.rate);
         av_channel_layout_default(&a->ch_layout, sound.channels);
@@ -373,16 +380,16 @@ private:
         if (!fifo_) throw HostError("out of memory for the sound");
     }
 
-    // The rate itself if the encoder takes it, else the nearest one above (or the highest).
+    // The rate itself if the encoder takes it, else the lowest it takes above it, else its highest.
     static int supportedRate(const AVCodec* codec, int rate) {
         if (codec->supported_samplerates == nullptr) return rate;
-        int best = 0;
+        int above = 0, highest = 0;
         for (const int* r = codec->supported_samplerates; *r != 0; ++r) {
             if (*r == rate) return rate;
-            if (*r > rate && (best == 0 || best < rate || *r < best)) best = *r;
-            else if (best == 0 || (best < rate && *r > best)) best = *r;
+            if (*r > rate && (above == 0 || *r < above)) above = *r;
+            highest = std::max(highest, *r);
         }
-        return best;
+        return above != 0 ? above : highest;
     }
 
     void makePicture() {
@@ -587,7 +594,6 @@ private:
         av_freep(&output);
         if (got < 0) throw HostError("cannot convert the sound: " + reason(got));
         if (result < 0) throw HostError("out of memory for the sound");
-        samplesQueued_ += got;
     }
 
     // Encodes whole frames from the FIFO; at the end also the short last one.
@@ -639,6 +645,7 @@ private:
             encode(audio_.get(), audioStream_, nullptr);
         }
         encode(video_.get(), videoStream_, nullptr);
+        closed_ = true;  // whatever the trailer gives, it is not written twice
         int result = av_write_trailer(muxer_.get());
         if (result < 0) throw HostError("cannot write " + target_ + ": " + writeReason(result));
         result = avio_closep(&muxer_->pb);
@@ -654,7 +661,6 @@ private:
     ResamplerPtr resampler_;
     FifoPtr fifo_;
     int channels_ = 0;
-    int inputRate_ = 0;
     int audioFrameSize_ = 0;
     FramePtr picture_;  // the caller's: always the latest frame
     std::unique_ptr<ChangedSpans> spans_;
@@ -668,11 +674,12 @@ private:
     MuxerPtr muxer_;
     AVStream* videoStream_ = nullptr;
     AVStream* audioStream_ = nullptr;
+    bool headerWritten_ = false;
+    bool closed_ = false;  // the worker's, read after it is joined
 
     // The worker's own.
     PacketPtr packet_;
     int64_t framesOut_ = 0;
-    int64_t samplesQueued_ = 0;
     int64_t samplesEncoded_ = 0;
 
     std::mutex mutex_;
