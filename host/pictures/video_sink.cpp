@@ -33,6 +33,8 @@ extern "C" {
 
 #include "host/base/host_error.h"
 #include "host/base/interrupt.h"
+#include "host/media/media_handles.h"
+#include "host/media/media_log.h"
 #include "host/pictures/frame_sink.h"
 #include "host/pictures/output_file.h"
 #include "host/pictures/yuv_convert.h"
@@ -41,75 +43,12 @@ extern "C" {
 namespace lumhost {
 namespace {
 
-// libav's own messages are never printed; the last warning or error is kept
-// to explain a failure in one line.
-std::mutex logMutex;
-std::string lastLogMessage;
-
-void keepLogMessage(void* context, int level, const char* format, va_list arguments) {
-    if (level > AV_LOG_WARNING) return;
-    char line[1024];
-    int printPrefix = 0;
-    av_log_format_line(context, level, format, arguments, line, sizeof line, &printPrefix);
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-    if (text.empty()) return;
-    std::lock_guard<std::mutex> lock(logMutex);
-    lastLogMessage = text;
-}
-
-void quietLibav() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_callback(keepLogMessage); });
-    std::lock_guard<std::mutex> lock(logMutex);
-    lastLogMessage.clear();
-}
-
-std::string takeLogMessage() {
-    std::lock_guard<std::mutex> lock(logMutex);
-    std::string text;
-    text.swap(lastLogMessage);
-    return text;
-}
-
-std::string errorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
-// What an encoder said, or the error code's meaning.
-std::string reason(int code) {
-    auto said = takeLogMessage();
-    return said.empty() ? errorText(code) : said;
-}
-
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct CodecFree {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct ResamplerFree {
-    void operator()(SwrContext* context) const { swr_free(&context); }
-};
-struct FifoFree {
-    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
-};
 struct MuxerFree {
     void operator()(AVFormatContext* context) const {
         if (context->pb != nullptr) avio_closep(&context->pb);
         avformat_free_context(context);
     }
 };
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFree>;
-using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFree>;
-using FifoPtr = std::unique_ptr<AVAudioFifo, FifoFree>;
 using MuxerPtr = std::unique_ptr<AVFormatContext, MuxerFree>;
 
 FramePtr newFrame() {
@@ -134,7 +73,7 @@ void openEncoder(AVCodecContext* context, const AVCodec* codec, AVDictionary* op
     const AVDictionaryEntry* left = av_dict_get(options, "", nullptr, AV_DICT_IGNORE_SUFFIX);
     const std::string unknown = left != nullptr ? left->key : "";
     av_dict_free(&options);
-    if (result < 0) throw HostError(std::string("the ") + what + " encoder refuses its settings: " + reason(result));
+    if (result < 0) throw HostError(std::string("the ") + what + " encoder refuses its settings: " + mediaFailure(result));
     if (!unknown.empty()) throw HostError(std::string("the ") + what + " encoder has no option " + unknown);
 }
 
@@ -208,7 +147,7 @@ class VideoSink final : public FrameSink {
 public:
     VideoSink(const SinkRequest& request, const std::string& extension)
         : kind_(videoKindFor(extension)), target_(request.output), fps_(request.fps) {
-        quietLibav();
+        quietMediaLibraries();
         const auto settings = resolveVideoSettings(kind_, request.encoder);
         const char* muxerName = kind_ == VideoKind::Mp4 ? "mp4" : kind_ == VideoKind::Mkv ? "matroska"
                                                             : kind_ == VideoKind::Webm ? "webm" : "gif";
@@ -227,16 +166,16 @@ public:
         const std::string url = "file:" + file_->temporaryPath().string();
         AVFormatContext* context = nullptr;
         int result = avformat_alloc_output_context2(&context, muxer, nullptr, url.c_str());
-        if (result < 0) throw HostError("cannot write " + target_ + ": " + reason(result));
+        if (result < 0) throw HostError("cannot write " + target_ + ": " + mediaFailure(result));
         muxer_.reset(context);
         result = avio_open(&muxer_->pb, url.c_str(), AVIO_FLAG_WRITE);
-        if (result < 0) throw HostError("cannot write " + target_ + ": " + errorText(result));
+        if (result < 0) throw HostError("cannot write " + target_ + ": " + mediaErrorText(result));
         addStreams();
         AVDictionary* options = nullptr;
         if (kind_ == VideoKind::Mp4) setOption(&options, "movflags", "+faststart");
         result = avformat_write_header(muxer_.get(), &options);
         av_dict_free(&options);
-        if (result < 0) throw HostError("cannot write " + target_ + ": " + reason(result));
+        if (result < 0) throw HostError("cannot write " + target_ + ": " + mediaFailure(result));
         headerWritten_ = true;
 
         startWorker();
@@ -371,10 +310,10 @@ private:
         int result = swr_alloc_set_opts2(&resampler, &a->ch_layout, a->sample_fmt, a->sample_rate, &inputLayout,
                                          AV_SAMPLE_FMT_FLT, sound.rate, 0, nullptr);
         av_channel_layout_uninit(&inputLayout);
-        if (result < 0 || resampler == nullptr) throw HostError("cannot convert the sound: " + reason(result));
+        if (result < 0 || resampler == nullptr) throw HostError("cannot convert the sound: " + mediaFailure(result));
         resampler_.reset(resampler);
         result = swr_init(resampler_.get());
-        if (result < 0) throw HostError("cannot convert the sound: " + reason(result));
+        if (result < 0) throw HostError("cannot convert the sound: " + mediaFailure(result));
         audioFrameSize_ = a->frame_size > 0 ? a->frame_size : 1024;
         fifo_.reset(av_audio_fifo_alloc(a->sample_fmt, channels_, audioFrameSize_ * 4));
         if (!fifo_) throw HostError("out of memory for the sound");
@@ -431,7 +370,7 @@ private:
         AVStream* stream = avformat_new_stream(muxer_.get(), nullptr);
         if (stream == nullptr) throw HostError("out of memory for the output's streams");
         const int result = avcodec_parameters_from_context(stream->codecpar, encoder);
-        if (result < 0) throw HostError("cannot write " + target_ + ": " + errorText(result));
+        if (result < 0) throw HostError("cannot write " + target_ + ": " + mediaErrorText(result));
         stream->time_base = encoder->time_base;
         if (encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
             stream->avg_frame_rate = encoder->framerate;
@@ -547,11 +486,11 @@ private:
     // Sends a frame (null: the end) and writes every packet that comes out.
     void encode(AVCodecContext* encoder, AVStream* stream, const AVFrame* frame) {
         int result = avcodec_send_frame(encoder, frame);
-        if (result < 0) throw HostError("cannot encode " + target_ + ": " + reason(result));
+        if (result < 0) throw HostError("cannot encode " + target_ + ": " + mediaFailure(result));
         for (;;) {
             result = avcodec_receive_packet(encoder, packet_.get());
             if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
-            if (result < 0) throw HostError("cannot encode " + target_ + ": " + reason(result));
+            if (result < 0) throw HostError("cannot encode " + target_ + ": " + mediaFailure(result));
             AVPacket* packet = packet_.get();
             if (encoder == video_.get()) {
                 // Whole frames in the encoder's time base; the muxer's may be coarser (GIF).
@@ -569,8 +508,8 @@ private:
     }
 
     std::string writeReason(int code) {
-        takeLogMessage();  // the muxer's own words add nothing to the system's
-        return errorText(code);
+        takeMediaMessage();  // the muxer's own words add nothing to the system's
+        return mediaErrorText(code);
     }
 
     // The frame's samples into the encoder's format and rate, then whole encoder frames out.
@@ -592,7 +531,7 @@ private:
         if (got > 0) result = av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(output), got);
         av_freep(&output[0]);
         av_freep(&output);
-        if (got < 0) throw HostError("cannot convert the sound: " + reason(got));
+        if (got < 0) throw HostError("cannot convert the sound: " + mediaFailure(got));
         if (result < 0) throw HostError("out of memory for the sound");
     }
 
@@ -649,7 +588,7 @@ private:
         int result = av_write_trailer(muxer_.get());
         if (result < 0) throw HostError("cannot write " + target_ + ": " + writeReason(result));
         result = avio_closep(&muxer_->pb);
-        if (result < 0) throw HostError("cannot write " + target_ + ": " + errorText(result));
+        if (result < 0) throw HostError("cannot write " + target_ + ": " + mediaErrorText(result));
     }
 
     static constexpr std::size_t queueLength = 3;
