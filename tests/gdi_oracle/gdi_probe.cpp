@@ -1,7 +1,7 @@
 // The GDI oracle: strokes drawn with the real calls into a real window, read
 // back, and either written down or compared with the canvas.
 //
-//   gdi_probe record < STROKES > RECORDS   each stroke line of the input
+//   gdi_probe record STROKES > RECORDS     each stroke line of the file
 //                                          ("W H x0 y0 x1 y1 width"), recorded
 //   gdi_probe random SEED COUNT > RECORDS  the seeded random list, recorded
 //   gdi_probe check SEED COUNT             the seeded random list drawn by GDI
@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -76,10 +77,15 @@ int main(int argc, char** argv) {
     using namespace gyrotrail::oracle;
     _setmode(_fileno(stdout), _O_BINARY);
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "record" && argc == 2) {
+    if (mode == "record" && argc == 3) {
+        std::ifstream in(argv[2]);
+        if (!in) {
+            std::cerr << argv[2] << ": cannot read\n";
+            return 2;
+        }
         std::vector<Stroke> strokes;
         std::string line;
-        while (std::getline(std::cin, line)) {
+        while (std::getline(in, line)) {
             Stroke s{};
             if (!line.empty() && line[0] != '#' && parseStroke(line, s)) strokes.push_back(s);
         }
@@ -90,6 +96,6 @@ int main(int argc, char** argv) {
         const auto count = static_cast<int32_t>(std::strtol(argv[3], nullptr, 0));
         return mode == "random" ? record(randomStrokes(seed, count)) : check(seed, count);
     }
-    std::cerr << "usage: gdi_probe record < STROKES | random SEED COUNT | check SEED COUNT\n";
+    std::cerr << "usage: gdi_probe record STROKES | random SEED COUNT | check SEED COUNT\n";
     return 2;
 }
