@@ -11,7 +11,7 @@ namespace gyrotrail {
 // Coordinates beyond this are first cut back to it along the segment. The
 // canvas is far smaller, so only segments running far off it are affected,
 // and in 64-bit integers and doubles every product below stays exact.
-inline constexpr int64_t kCoordLimit = int64_t{1} << 24;
+inline constexpr int64_t kCoordLimit = int64_t{1} << 28;
 
 struct Segment {
     int64_t x0, y0, x1, y1;

@@ -54,7 +54,9 @@ std::vector<Stroke> randomStrokes(uint32_t seed, int32_t count) {
         const int32_t* size = kSizes[(i / 50) % 3];
         const int32_t w = size[0], h = size[1];
         Stroke s{w, h, n.in(-8, w + 8), n.in(-8, h + 8), 0, 0, pen};
-        switch (n.in(0, 7)) {
+        // GDI takes long over strokes that run millions of pixels, so only
+        // one stroke in a hundred does.
+        switch (i % 100 == 99 ? n.in(8, 9) : n.in(0, 7)) {
             case 0:  // zero length
                 s.x1 = s.x0;
                 s.y1 = s.y0;
@@ -84,6 +86,19 @@ std::vector<Stroke> randomStrokes(uint32_t seed, int32_t count) {
                 s.x1 = n.in(-5000, w + 5000);
                 s.y1 = n.in(-5000, h + 5000);
                 break;
+            case 8:  // one end far off, up to 2^23 away
+                s.x1 = s.x0 + n.in(-(1 << 23), 1 << 23);
+                s.y1 = s.y0 + n.in(-(1 << 23), 1 << 23);
+                break;
+            case 9:  // through the canvas from 2^23 away on both sides
+            {
+                const int32_t fx = n.in(-(1 << 23), 1 << 23), fy = n.in(-(1 << 23), 1 << 23);
+                s.x1 = s.x0 + fx + n.in(-2, 2);
+                s.y1 = s.y0 + fy + n.in(-2, 2);
+                s.x0 -= fx;
+                s.y0 -= fy;
+                break;
+            }
             default:  // both on or near the canvas
                 s.x1 = n.in(-8, w + 8);
                 s.y1 = n.in(-8, h + 8);

@@ -30,7 +30,8 @@ std::vector<Run> litRuns(const uint32_t* pixels, int32_t width, int32_t height, 
 
 // Seeded strokes over every pen width 1 to 50 (in turn), every direction,
 // zero-length, one-pixel and long segments, end points on, near and far off
-// the canvas. The same seed gives the same list on every build.
+// the canvas (up to 2^23 pixels away, where GDI still draws every stroke as
+// its geometry says). The same seed gives the same list on every build.
 std::vector<Stroke> randomStrokes(uint32_t seed, int32_t count);
 
 std::string formatStroke(const Stroke& s);
