@@ -6,6 +6,7 @@
 // strokes no recording holds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -61,12 +62,16 @@ std::vector<uint32_t> referenceStroke(int32_t w, int32_t h, int32_t x0, int32_t 
         // half-way, the smaller coordinate. The end point is left out.
         const bool xMajor = std::llabs(dx) >= std::llabs(dy);
         const int64_t major = xMajor ? std::llabs(dx) : std::llabs(dy), minor = xMajor ? dy : dx;
-        for (int64_t i = 0; i < major; ++i) {
+        const int64_t step = xMajor ? (dx > 0 ? 1 : -1) : (dy > 0 ? 1 : -1);
+        const int64_t start = xMajor ? s.x0 : s.y0, size = xMajor ? w : h;
+        // Only the steps whose major coordinate is on the canvas.
+        const int64_t first = std::max<int64_t>(0, step > 0 ? -start : start - (size - 1));
+        const int64_t last = std::min<int64_t>(major - 1, step > 0 ? size - 1 - start : start);
+        for (int64_t i = first; i <= last; ++i) {
             const Wide twice = 2 * Wide{i} * minor;  // twice the minor offset, times major
             Wide offset = (twice + major) / (2 * major);
             if ((twice + major) % (2 * major) != 0 && twice + major < 0) offset -= 1;  // floor
             if ((twice + major) % (2 * major) == 0) offset -= 1;  // half-way: the smaller one
-            const int64_t step = xMajor ? (dx > 0 ? 1 : -1) : (dy > 0 ? 1 : -1);
             if (xMajor)
                 plot(s.x0 + step * i, s.y0 + static_cast<int64_t>(offset));
             else
