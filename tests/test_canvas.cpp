@@ -175,6 +175,18 @@ TEST(CanvasRaster, EverythingClipsToTheCanvas) {
     for (int y = 0; y < 15; ++y) EXPECT_TRUE(c.lit(19, y));
 }
 
+// Beyond about 2^24 pixels GDI drops a wide stroke's band and keeps only its
+// tips; the canvas goes on drawing the band as the geometry says.
+TEST(CanvasRaster, FarStrokesKeepTheirBand) {
+    for (const int32_t far : {1 << 23, 1 << 25, 1 << 27, 1 << 30}) {
+        GuardedCanvas c(64, 48);
+        strokeSegment(c.view(), 30, 20, 30 + far, 20 + far, 3, kInk);
+        for (int32_t d = 1; d < 18; ++d) EXPECT_TRUE(c.lit(30 + d, 20 + d)) << far << " at " << d;
+        EXPECT_FALSE(c.lit(40, 20)) << far;
+        EXPECT_TRUE(c.guardsIntact());
+    }
+}
+
 TEST(CanvasRaster, CoordinatesAtThe32BitLimits) {
     GuardedCanvas c(16, 9);
     strokeSegment(c.view(), INT32_MIN, 4, INT32_MAX, 4, 1, kInk);
