@@ -105,60 +105,75 @@ inline BandOffsets bandOffsets(int64_t dx, int64_t dy, int32_t width) {
     return BandOffsets{-sx * ex.nearest(), -sy * ey.nearest(), sx * (ex.floor() + 1), sy * (ey.floor() + 1)};
 }
 
-// One edge of the band, as a bound on x for each row: on the left of the
-// band x >= bound (the edge itself counts), on the right x <= bound (it does
-// not).
-class EdgeBound {
+// One slanted edge of the band as a bound on x for each row: on the band's
+// left x >= bound (the edge itself counts), on its right x <= bound (it does
+// not). For the edge a -> b of a polygon whose inside lies where
+// (b - a) x (p - a) >= 0 in window coordinates, starting at row y.
+class SideBound {
 public:
-    EdgeBound() = default;
-    // The edge a -> b of a polygon whose inside lies where
-    // (b - a) x (p - a) >= 0 in window coordinates; first row y.
-    EdgeBound(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t y) {
+    SideBound() = default;
+    SideBound(int64_t ax, int64_t ay, int64_t bx, int64_t by, int64_t y) {
         const int64_t ex = bx - ax, ey = by - ay;
-        ax_ = ax;
-        if (ey < 0) {  // left edge: x >= ax + ceil(-ex * (y - ay) / -ey)
-            kind_ = kLeft;
-            q_ = SteppedQuotient(-ex * (y - ay), -ey, -ex);
-        } else if (ey > 0) {  // right edge: x <= ax + ceil(ex * (y - ay) / ey) - 1
-            kind_ = kRight;
-            q_ = SteppedQuotient(ex * (y - ay), ey, ex);
-        } else {  // level: a top edge keeps the rows from ay down, a bottom one those above ay
-            kind_ = ex > 0 ? kTop : kBottom;
-            ay_ = ay;
-        }
+        if (ey < 0)  // left: x >= ax + ceil(-ex * (y - ay) / -ey)
+            q_ = SteppedQuotient(-ex * (y - ay), -ey, -ex), base_ = ax;
+        else  // right: x <= ax + ceil(ex * (y - ay) / ey) - 1
+            q_ = SteppedQuotient(ex * (y - ay), ey, ex), base_ = ax - 1;
     }
-    // Narrows this row's [lo, hi] (or rules the row out) and steps to the next row.
-    void apply(int64_t y, int64_t& lo, int64_t& hi, bool& none) {
-        switch (kind_) {
-            case kLeft: lo = std::max(lo, ax_ + q_.ceil()); q_.advance(); break;
-            case kRight: hi = std::min(hi, ax_ + q_.ceil() - 1); q_.advance(); break;
-            case kTop: none = none || y < ay_; break;
-            case kBottom: none = none || y >= ay_; break;
+    [[gnu::always_inline]] int64_t bound() const { return base_ + q_.ceil(); }  // this row
+    [[gnu::always_inline]] void advance() { q_.advance(); }
+
+private:
+    SteppedQuotient q_;
+    int64_t base_ = 0;
+};
+
+// One side of the band, left or right: its one or two slanted edges from
+// the top down, each bound followed only over its own rows (on a convex
+// shape the edge spanning a row is the one that binds there).
+class BandSide {
+public:
+    void add(int64_t ax, int64_t ay, int64_t bx, int64_t by) {
+        Edge e{ax, ay, bx, by, std::min(ay, by), std::max(ay, by)};
+        if (count_ == 1 && e.top < edges_[0].top) std::swap(e, edges_[0]);
+        edges_[count_++] = e;
+    }
+    int count() const { return count_; }
+    // Starts at row y (within the side's rows).
+    void start(int64_t y) {
+        current_ = count_ > 1 && y > edges_[0].bottom ? 1 : 0;
+        begin(y);
+    }
+    [[gnu::always_inline]] int64_t bound(int64_t y) {
+        if (current_ + 1 < count_ && y > edges_[current_].bottom) {
+            ++current_;
+            begin(y);
         }
+        const int64_t b = bound_.bound();
+        bound_.advance();
+        return b;
     }
 
 private:
-    enum Kind { kLeft, kRight, kTop, kBottom };
-    Kind kind_ = kTop;
-    int64_t ax_ = 0, ay_ = 0;
-    SteppedQuotient q_;
+    struct Edge {
+        int64_t ax, ay, bx, by, top, bottom;
+    };
+    void begin(int64_t y) {
+        const Edge& e = edges_[current_];
+        bound_ = SideBound(e.ax, e.ay, e.bx, e.by, y);
+    }
+    Edge edges_[2] = {};
+    int count_ = 0, current_ = 0;
+    SideBound bound_;
 };
 
-// Calls span(y, xFrom, xTo) for every run of covered pixels of every row of
-// the view, clipped to it. Needs width >= 2 and end points within the
-// cut-back limit.
-template <class SpanSink>
-void strokeWideGdi(int32_t viewWidth, int32_t viewHeight, const Segment& s, int32_t width, SpanSink&& span) {
-    const int64_t dx = s.x1 - s.x0, dy = s.y1 - s.y0;
-    const TipRows tip = tipRows(width);
-    int64_t yFrom = std::min(s.y0, s.y1) + tip.top, yTo = std::max(s.y0, s.y1) + tip.bottom;
-
-    // The band, when the stroke has a length.
-    const bool band = dx != 0 || dy != 0;
-    int64_t bandTop = 0, bandBottom = -1;
-    EdgeBound edges[4];
-    if (band) {
-        const BandOffsets o = bandOffsets(dx, dy, width);
+// The band's rows and, row by row, its run of pixels.
+class Band {
+public:
+    Band() = default;
+    // The parallelogram p0+L, p1+L, p1+R, p0+R of a segment with a length;
+    // rows from `firstRow` on (not above its top).
+    Band(const Segment& s, int32_t width, int64_t firstRow) {
+        const BandOffsets o = bandOffsets(s.x1 - s.x0, s.y1 - s.y0, width);
         int64_t px[4] = {s.x0 + o.lx, s.x1 + o.lx, s.x1 + o.rx, s.x0 + o.rx};
         int64_t py[4] = {s.y0 + o.ly, s.y1 + o.ly, s.y1 + o.ry, s.y0 + o.ry};
         // Twice the signed area; the edges want the inside on their positive side.
@@ -168,66 +183,105 @@ void strokeWideGdi(int32_t viewWidth, int32_t viewHeight, const Segment& s, int3
             std::swap(px[1], px[3]);
             std::swap(py[1], py[3]);
         }
-        bandTop = std::min({py[0], py[1], py[2], py[3]});
-        bandBottom = std::max({py[0], py[1], py[2], py[3]});
-        yFrom = std::min(yFrom, bandTop);
-        yTo = std::max(yTo, bandBottom);
-        const int64_t first = std::max<int64_t>(bandTop, 0);
-        for (int i = 0; i < 4; ++i) edges[i] = EdgeBound(px[i], py[i], px[(i + 1) % 4], py[(i + 1) % 4], first);
+        top_ = std::min({py[0], py[1], py[2], py[3]});
+        bottom_ = std::max({py[0], py[1], py[2], py[3]});
+        for (int i = 0; i < 4; ++i) {
+            const int j = (i + 1) % 4;
+            if (py[j] < py[i])
+                left_.add(px[i], py[i], px[j], py[j]);
+            else if (py[j] > py[i])
+                right_.add(px[i], py[i], px[j], py[j]);
+            else if (px[j] < px[i])
+                bottom_ = py[i] - 1;  // a level bottom edge: its own row is left out
+        }
+        if (left_.count() == 0 || right_.count() == 0) bottom_ = top_ - 1;  // no area: no band
+        const int64_t first = std::max(top_, firstRow);
+        if (first <= bottom_) {
+            left_.start(first);
+            right_.start(first);
+        }
+    }
+    int64_t top() const { return top_; }
+    int64_t bottom() const { return bottom_; }
+    // This row's run (from > to when empty), then on to the next row; rows
+    // from max(top, firstRow) to bottom, in order.
+    [[gnu::always_inline]] void row(int64_t y, int64_t& from, int64_t& to) {
+        from = left_.bound(y);
+        to = right_.bound(y);
+    }
+
+private:
+    BandSide left_, right_;
+    int64_t top_ = 0, bottom_ = -1;
+};
+
+// Calls span(y, xFrom, xTo) for every run of covered pixels of every row of
+// the view, clipped to it. Needs width >= 2 and end points within the
+// cut-back limit.
+template <class SpanSink>
+void strokeWideGdi(int32_t viewWidth, int32_t viewHeight, const Segment& s, int32_t width, SpanSink&& span) {
+    const TipRows tip = tipRows(width);
+    const bool hasBand = s.x1 != s.x0 || s.y1 != s.y0;
+    const int64_t tipsFrom = std::min(s.y0, s.y1) + tip.top, tipsTo = std::max(s.y0, s.y1) + tip.bottom;
+    int64_t yFrom = tipsFrom, yTo = tipsTo;
+    Band band = hasBand ? Band(s, width, 0) : Band();
+    if (hasBand) {
+        yFrom = std::min(yFrom, band.top());
+        yTo = std::max(yTo, band.bottom());
     }
     yFrom = std::max<int64_t>(yFrom, 0);
     yTo = std::min<int64_t>(yTo, viewHeight - 1);
     const int64_t right = viewWidth - 1;
+    auto emit = [&](int64_t y, int64_t from, int64_t to) {
+        if (from > to || to < 0 || from > right) return;
+        span(y, std::max<int64_t>(from, 0), std::min(to, right));
+    };
 
     for (int64_t y = yFrom; y <= yTo; ++y) {
-        // Up to three runs: the two tips and the band.
+        int64_t bandFrom = 1, bandTo = 0;
+        if (hasBand && y >= band.top() && y <= band.bottom()) band.row(y, bandFrom, bandTo);
+        const bool nearStart = y - s.y0 >= tip.top && y - s.y0 <= tip.bottom;
+        const bool nearEnd = hasBand && y - s.y1 >= tip.top && y - s.y1 <= tip.bottom;
+        if (!nearStart && !nearEnd) {  // most rows: the band alone
+            emit(y, bandFrom, bandTo);
+            continue;
+        }
+        // Up to three runs: the band and the two tips, sorted by start and
+        // joined where they touch or overlap.
         int64_t from[3], to[3];
         int n = 0;
-        auto tipRun = [&](int64_t cx, int64_t cy) {
-            const int64_t dyTip = y - cy;
-            if (dyTip < tip.top || dyTip > tip.bottom) return;
-            int32_t a, b;
-            tipColumns(width, static_cast<int32_t>(dyTip), a, b);
+        auto add = [&](int64_t a, int64_t b) {
             if (a > b) return;
-            from[n] = cx + a;
-            to[n] = cx + b;
-            ++n;
-        };
-        tipRun(s.x0, s.y0);
-        if (band) tipRun(s.x1, s.y1);
-        if (band && y >= bandTop && y <= bandBottom) {
-            int64_t lo = INT64_MIN, hi = INT64_MAX;
-            bool none = false;
-            for (EdgeBound& e : edges) e.apply(y, lo, hi, none);
-            if (!none && lo <= hi) {
-                from[n] = lo;
-                to[n] = hi;
-                ++n;
+            int i = n++;
+            for (; i > 0 && from[i - 1] > a; --i) {
+                from[i] = from[i - 1];
+                to[i] = to[i - 1];
             }
+            from[i] = a;
+            to[i] = b;
+        };
+        add(bandFrom, bandTo);
+        int32_t a, b;
+        if (nearStart) {
+            tipColumns(width, static_cast<int32_t>(y - s.y0), a, b);
+            add(s.x0 + a, s.x0 + b);
         }
-        // Sorted by start, then joined where they touch or overlap.
-        for (int i = 1; i < n; ++i)
-            for (int j = i; j > 0 && from[j] < from[j - 1]; --j) {
-                std::swap(from[j], from[j - 1]);
-                std::swap(to[j], to[j - 1]);
-            }
-        int64_t runFrom = 0, runTo = -1;
-        bool open = false;
-        auto flush = [&]() {
-            if (!open || runTo < 0 || runFrom > right) return;
-            span(y, std::max<int64_t>(runFrom, 0), std::min(runTo, right));
-        };
-        for (int i = 0; i < n; ++i) {
-            if (open && from[i] <= runTo + 1) {
+        if (nearEnd) {
+            tipColumns(width, static_cast<int32_t>(y - s.y1), a, b);
+            add(s.x1 + a, s.x1 + b);
+        }
+        if (n == 0) continue;
+        int64_t runFrom = from[0], runTo = to[0];
+        for (int i = 1; i < n; ++i) {
+            if (from[i] <= runTo + 1) {
                 runTo = std::max(runTo, to[i]);
                 continue;
             }
-            flush();
+            emit(y, runFrom, runTo);
             runFrom = from[i];
             runTo = to[i];
-            open = true;
         }
-        flush();
+        emit(y, runFrom, runTo);
     }
 }
 
