@@ -8,8 +8,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "render/exact_capsule.h"
-#include "render/rounded_capsule.h"
+#include "render/gdi_wide_stroke.h"
 #include "render/segment_cut.h"
 
 namespace gyrotrail {
@@ -17,7 +16,10 @@ namespace gyrotrail {
 namespace {
 
 // One-pixel line, end point left out: along the major axis one pixel a step,
-// the minor coordinate rounded to the nearest pixel (halves away from the start).
+// the minor coordinate rounded to the nearest pixel; where the line passes
+// exactly half-way between two pixels, the one with the smaller coordinate
+// (the upper one of a shallow line, the left one of a steep line), as GDI
+// chooses.
 template <class SpanSink>
 void strokeThin(const PixelView& v, const Segment& s, SpanSink&& span) {
     const int64_t adx = std::llabs(s.x1 - s.x0), ady = std::llabs(s.y1 - s.y0);
@@ -36,9 +38,12 @@ void strokeThin(const PixelView& v, const Segment& s, SpanSink&& span) {
     last = std::min<int64_t>(last, major - 1);
     if (first > last) return;
 
-    // Minor offset at step i is floor((2*i*minor + major) / (2*major)).
+    // Minor offset at step i is floor((2*i*minor + major - tie) / (2*major)),
+    // tie = 1 when the minor coordinate grows (halves round down to the
+    // smaller coordinate) and 0 when it shrinks (halves round up the offset,
+    // which again is the smaller coordinate).
     const int64_t den = 2 * major;
-    int64_t num = 2 * first * minor + major;
+    int64_t num = 2 * first * minor + major - (minorStep > 0 ? 1 : 0);
     int64_t offset = num / den;
     int64_t rest = num % den;
     for (int64_t i = first; i <= last; ++i) {
@@ -56,17 +61,6 @@ void strokeThin(const PixelView& v, const Segment& s, SpanSink&& span) {
     }
 }
 
-// Wide pen: the pixels whose centres lie within width/2 of the segment, one
-// span a row, so the time follows the pixels covered. Strokes short enough
-// for exact whole numbers walk their rows without testing pixels; longer ones
-// estimate each row and settle its ends with the test.
-template <class SpanSink>
-void strokeWide(const PixelView& v, const Segment& s, int32_t width, SpanSink&& span) {
-    if (exactStrokeFits(s, width))
-        strokeWideExact(v.width, v.height, s, width, span);
-    else
-        strokeWideRounded(v, s, width, span);
-}
 
 // Sets `count` pixels from `run` on. A compiler at -O2 leaves a plain loop
 // scalar, so the stores are spelled out four pixels at a time; the last four
@@ -101,7 +95,7 @@ void forEachSpan(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, int3
     if (width <= 1)
         strokeThin(view, s, span);
     else
-        strokeWide(view, s, width, span);
+        strokeWideGdi(view.width, view.height, s, width, span);
 }
 
 }  // namespace

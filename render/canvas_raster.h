@@ -18,10 +18,12 @@ inline uint32_t canvasPixel(uint32_t colour) {
     return ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
 }
 
-// Strokes the segment from (x0, y0) to (x1, y1). A width of 1 or less draws a
-// one-pixel line that leaves out its end point; a wider pen covers every pixel
-// whose centre lies within width/2 of the segment (round ends). Everything is
-// clipped to the view; coordinates may be anywhere in the 32-bit range.
+// Strokes the segment from (x0, y0) to (x1, y1) with the pixels GDI lights
+// for LineTo with a solid pen of that width. A width of 1 or less draws a
+// one-pixel line that leaves out its end point; a wider pen puts its round
+// tip on both ends and a band between them (render/gdi_wide_stroke.h).
+// Everything is clipped to the view; coordinates may be anywhere in the
+// 32-bit range.
 void strokeSegment(const PixelView& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width,
                    uint32_t pixel);
 

@@ -8,10 +8,19 @@
 
 namespace gyrotrail {
 
-// Coordinates beyond this are first cut back to it along the segment. The
-// canvas is far smaller, so only segments running far off it are affected,
-// and in 64-bit integers and doubles every product below stays exact.
-inline constexpr int64_t kCoordLimit = int64_t{1} << 24;
+// Coordinates beyond this are first cut back to it along the segment (the
+// cut points rounded to whole pixels). In 64-bit integers every product the
+// rasteriser forms from coordinates within it stays exact.
+//
+// Where GDI stops following the geometry: under Wine, a wide pen's band
+// disappears (only its tips are drawn) once the far end lies more than about
+// 2^24 pixels away in both directions, or about 2^25 in one; one-pixel lines
+// keep to the geometry to at least 2^27. Within 2^23 of the canvas every
+// stroke measured is identical. The canvas does not copy the dropped band:
+// it is an artefact of GDI's arithmetic, and a trail segment would vanish
+// from the screen for it, so the canvas goes on drawing every stroke by the
+// same rules out to this limit, and beyond it the cut-back stroke.
+inline constexpr int64_t kCoordLimit = int64_t{1} << 28;
 
 struct Segment {
     int64_t x0, y0, x1, y1;

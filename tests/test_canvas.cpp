@@ -73,36 +73,94 @@ TEST(CanvasRaster, ShallowLineStepsOnePixelPerColumn) {
     EXPECT_TRUE(c.lit(9, 3));
 }
 
-TEST(CanvasRaster, WidePenHasRoundEnds) {
-    GuardedCanvas c(40, 40);
-    strokeSegment(c.view(), 10, 10, 20, 10, 6, kInk);
-    EXPECT_TRUE(c.lit(7, 10));    // exactly half the width from the start
-    EXPECT_FALSE(c.lit(6, 10));
-    EXPECT_TRUE(c.lit(23, 10));
-    EXPECT_FALSE(c.lit(24, 10));
-    EXPECT_TRUE(c.lit(15, 13));
-    EXPECT_FALSE(c.lit(15, 14));
-    EXPECT_TRUE(c.lit(8, 12));    // inside the round cap (distance 2.83)
-    EXPECT_FALSE(c.lit(8, 13));   // a square cap would cover this corner
-    EXPECT_FALSE(c.lit(22, 13));
-    EXPECT_TRUE(c.guardsIntact());
+// Where a one-pixel line passes exactly half-way between two pixels, GDI
+// takes the one with the smaller coordinate, whichever way the line runs.
+TEST(CanvasRaster, OnePixelLineHalfWayTakesTheSmallerCoordinate) {
+    for (bool reversed : {false, true}) {
+        GuardedCanvas c(8, 8);
+        if (reversed)
+            strokeSegment(c.view(), 5, 4, 1, 2, 1, kInk);
+        else
+            strokeSegment(c.view(), 1, 2, 5, 4, 1, kInk);
+        EXPECT_TRUE(c.lit(2, 2)) << reversed;  // half-way between rows 2 and 3
+        EXPECT_FALSE(c.lit(2, 3)) << reversed;
+        EXPECT_TRUE(c.lit(4, 3)) << reversed;  // half-way between rows 3 and 4
+        EXPECT_FALSE(c.lit(4, 4)) << reversed;
+        EXPECT_TRUE(c.lit(3, 3)) << reversed;
+        EXPECT_EQ(c.count(), 4) << reversed;
+    }
+    GuardedCanvas steep(8, 8);
+    strokeSegment(steep.view(), 4, 5, 2, 1, 1, kInk);  // steep, upward and to the left
+    EXPECT_TRUE(steep.lit(4, 5));
+    EXPECT_TRUE(steep.lit(3, 4));  // half-way between columns 3 and 4
+    EXPECT_TRUE(steep.lit(3, 3));
+    EXPECT_TRUE(steep.lit(2, 2));  // half-way between columns 2 and 3
+    EXPECT_EQ(steep.count(), 4);
 }
 
-TEST(CanvasRaster, WidePenMatchesTheDistanceRuleOnADiagonal) {
-    GuardedCanvas c(60, 60);
-    strokeSegment(c.view(), 5, 50, 47, 9, 9, kInk);
-    // Compare with a brute-force distance test of every pixel.
-    auto inside = [](double px, double py) {
-        const double x0 = 5, y0 = 50, dx = 42, dy = -41;
-        double t = ((px - x0) * dx + (py - y0) * dy) / (dx * dx + dy * dy);
-        t = t < 0 ? 0 : (t > 1 ? 1 : t);
-        const double ex = px - (x0 + t * dx), ey = py - (y0 + t * dy);
-        return ex * ex + ey * ey <= 4.5 * 4.5 + 1e-9;
+// Pen tips as GDI draws them: the pixels of a zero-length stroke. An odd
+// width centres on the point, an even one on the corner above and left of it.
+TEST(CanvasRaster, WidePenTipsAreGdisShapes) {
+    struct Tip {
+        int32_t width;
+        int pixels;
     };
-    int mismatches = 0;
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 60; ++x) mismatches += c.lit(x, y) != inside(x, y);
-    EXPECT_EQ(mismatches, 0);
+    for (const Tip tip : {Tip{2, 4}, Tip{3, 5}, Tip{4, 12}, Tip{5, 21}, Tip{9, 61}, Tip{10, 76}, Tip{11, 97}}) {
+        GuardedCanvas c(40, 40);
+        strokeSegment(c.view(), 20, 20, 20, 20, tip.width, kInk);
+        EXPECT_EQ(c.count(), tip.pixels) << "width " << tip.width;
+        const int32_t up = tip.width / 2, down = (tip.width - 1) / 2;
+        EXPECT_TRUE(c.lit(20, 20 - up) && c.lit(20, 20 + down)) << "rows -w/2 .. (w-1)/2, width " << tip.width;
+        EXPECT_FALSE(c.lit(20, 20 - up - 1) || c.lit(20, 20 + down + 1)) << "width " << tip.width;
+    }
+    GuardedCanvas plus(9, 9);
+    strokeSegment(plus.view(), 4, 4, 4, 4, 3, kInk);
+    EXPECT_TRUE(plus.lit(4, 3) && plus.lit(3, 4) && plus.lit(4, 4) && plus.lit(5, 4) && plus.lit(4, 5));
+    EXPECT_FALSE(plus.lit(3, 3)) << "width 3 is a plus, not a square";
+    GuardedCanvas one(9, 9);
+    strokeSegment(one.view(), 4, 4, 4, 4, 1, kInk);
+    EXPECT_EQ(one.count(), 0) << "a one-pixel line of no length draws nothing";
+}
+
+// A level stroke: the tips' rows, and between the end points the band as
+// wide as the tips.
+TEST(CanvasRaster, WidePenLevelStrokeAsGdiDrawsIt) {
+    GuardedCanvas c(120, 80);
+    strokeSegment(c.view(), 40, 40, 80, 40, 3, kInk);
+    EXPECT_EQ(c.count(), 125);
+    for (int32_t x = 40; x <= 80; ++x) EXPECT_TRUE(c.lit(x, 39) && c.lit(x, 40) && c.lit(x, 41)) << x;
+    EXPECT_TRUE(c.lit(39, 40) && c.lit(81, 40));
+    EXPECT_FALSE(c.lit(39, 39) || c.lit(81, 41));
+    GuardedCanvas even(120, 80);
+    strokeSegment(even.view(), 40, 40, 80, 40, 2, kInk);
+    EXPECT_EQ(even.count(), 84);
+    EXPECT_TRUE(even.lit(39, 39) && even.lit(80, 40));
+    EXPECT_FALSE(even.lit(40, 41) || even.lit(81, 40));
+    EXPECT_TRUE(even.guardsIntact() && c.guardsIntact());
+}
+
+// A slanted stroke's band, rows measured from GDI (slope 3/8): its edges lie
+// off the segment by whole-pixel offsets, one side reaching further.
+TEST(CanvasRaster, WidePenSlantedBandAsGdiDrawsIt) {
+    struct Row {
+        int32_t y, from, to;
+    };
+    auto check = [](int32_t width, std::initializer_list<Row> rows) {
+        GuardedCanvas c(100, 60);
+        strokeSegment(c.view(), 10, 10, 90, 40, width, kInk);
+        for (const Row& r : rows) {
+            EXPECT_FALSE(c.lit(r.from - 1, r.y)) << "width " << width << " row " << r.y;
+            for (int32_t x = r.from; x <= r.to; ++x) EXPECT_TRUE(c.lit(x, r.y)) << "width " << width << " row " << r.y;
+            EXPECT_FALSE(c.lit(r.to + 1, r.y)) << "width " << width << " row " << r.y;
+        }
+        // The same band when the segment runs on far beyond the canvas.
+        GuardedCanvas longer(100, 60);
+        strokeSegment(longer.view(), -150, -50, 250, 100, width, kInk);
+        for (int32_t y = 20; y <= 32; ++y)
+            for (int32_t x = 0; x < 100; ++x) EXPECT_EQ(longer.lit(x, y), c.lit(x, y)) << x << "," << y;
+    };
+    check(11, {{20, 22, 54}, {21, 24, 57}, {26, 38, 70}, {32, 54, 86}});
+    check(10, {{20, 22, 51}, {21, 24, 54}, {26, 38, 67}, {32, 54, 83}});
 }
 
 TEST(CanvasRaster, EverythingClipsToTheCanvas) {
@@ -115,6 +173,18 @@ TEST(CanvasRaster, EverythingClipsToTheCanvas) {
     EXPECT_TRUE(c.lit(14, 14));
     for (int x = 0; x < 20; ++x) EXPECT_TRUE(c.lit(x, 7));
     for (int y = 0; y < 15; ++y) EXPECT_TRUE(c.lit(19, y));
+}
+
+// Beyond about 2^24 pixels GDI drops a wide stroke's band and keeps only its
+// tips; the canvas goes on drawing the band as the geometry says.
+TEST(CanvasRaster, FarStrokesKeepTheirBand) {
+    for (const int32_t far : {1 << 23, 1 << 25, 1 << 27, 1 << 30}) {
+        GuardedCanvas c(64, 48);
+        strokeSegment(c.view(), 30, 20, 30 + far, 20 + far, 3, kInk);
+        for (int32_t d = 1; d < 18; ++d) EXPECT_TRUE(c.lit(30 + d, 20 + d)) << far << " at " << d;
+        EXPECT_FALSE(c.lit(40, 20)) << far;
+        EXPECT_TRUE(c.guardsIntact());
+    }
 }
 
 TEST(CanvasRaster, CoordinatesAtThe32BitLimits) {
