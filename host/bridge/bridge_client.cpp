@@ -117,13 +117,15 @@ BridgeClient::BridgeClient(const std::string& modulePath, bool sixtyFourBit) : m
     preparePrefix(wine, display_->name());
     std::string canvasName;
     canvasFile_ = makeCanvasFile(canvasName);
+    server_ = wine.server;
+    environment_ = wineEnvironment(wine, display_->name());
     std::error_code error;
     const auto absolute = std::filesystem::absolute(modulePath, error).lexically_normal().string();
     try {
-        startBridge({wine.loader, wine.bridge, windowsPath(absolute), windowsPath(canvasName)},
-                    wineEnvironment(wine, display_->name()));
+        startBridge({wine.loader, wine.bridge, windowsPath(absolute), windowsPath(canvasName)}, environment_);
     } catch (...) {
         ::unlink(canvasName.c_str());
+        waitForWine();
         throw;
     }
     ::unlink(canvasName.c_str());
@@ -131,6 +133,7 @@ BridgeClient::BridgeClient(const std::string& modulePath, bool sixtyFourBit) : m
 
 BridgeClient::~BridgeClient() {
     stopBridge();
+    waitForWine();
     if (canvas_ != nullptr) ::munmap(canvas_, canvasBytes_);
     if (canvasFile_ >= 0) ::close(canvasFile_);
 }
@@ -179,6 +182,34 @@ void BridgeClient::startBridge(std::vector<std::string> args, std::vector<std::s
     stopBridge();
     if (reason.empty()) reason = "its bridge " + args[1] + " did not start under " + args[0];
     throw HostError("cannot load plug-in " + module_ + ": " + reason);
+}
+
+// Wine's own helpers (its desktop process) hold the private display until
+// the Wine server ends, which it does once the bridge is gone; a server that
+// other Wine programs keep busy is waited for only briefly.
+void BridgeClient::waitForWine() {
+    if (server_.empty()) return;
+    std::vector<std::string> args = {server_, "-w"};
+    auto argv = pointers(args);
+    auto envp = pointers(environment_);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    if (pid < 0) return;
+    int status = 0;
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (Clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 void BridgeClient::stopBridge() {

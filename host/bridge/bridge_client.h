@@ -53,7 +53,11 @@ private:
     uint32_t* sharedPixels(std::size_t bytes);
     std::string where(const char* entry) const;
 
+    void waitForWine();
+
     std::string module_;
+    std::string server_;
+    std::vector<std::string> environment_;
     std::unique_ptr<PrivateDisplay> display_;
     pid_t pid_ = -1;
     int toBridge_ = -1;

@@ -6,10 +6,12 @@
 // and sends requests on standard input; each is answered on standard output
 // (see bridge_protocol.h). The module's own output goes to standard error,
 // so nothing it prints can break the answers.
+// windows.h first: shellapi.h builds on it.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
