@@ -135,8 +135,8 @@ public:
     void reportDelays() {
         if (delays_.empty()) return;
         std::sort(delays_.begin(), delays_.end());
-        std::fprintf(stderr, "lumhost: %zu blocks shown a median %.1f ms (at most %.1f ms) after their sound arrived\n",
-                     delays_.size(), delays_[delays_.size() / 2], delays_.back());
+        std::fprintf(stderr, "lumhost: %zu blocks shown a median %.1f ms after their sound arrived (95%% within %.1f ms, at most %.1f ms)\n",
+                     delays_.size(), delays_[delays_.size() / 2], delays_[delays_.size() * 95 / 100], delays_.back());
     }
 
 private:

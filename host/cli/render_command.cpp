@@ -81,9 +81,15 @@ int runRender(const RenderOptions& options) {
                 continue;
             }
             makeSoundBlock(samples.data(), got, channels, frames.layout, block);
-            sink->writeSound(samples.data(), got);
-            plugin.displaySoundData(&canvas, block.data(), static_cast<uint32_t>(block.size()));
-            sink->writeFrame(canvas);
+            try {
+                sink->writeSound(samples.data(), got);
+                plugin.displaySoundData(&canvas, block.data(), static_cast<uint32_t>(block.size()));
+                sink->writeFrame(canvas);
+            } catch (const Interrupted&) {
+                // A sink waiting for its encoder was interrupted; a live recording still ends whole.
+                if (!live) throw;
+                break;
+            }
             progress.frameDone();
             if (got < wanted) {
                 ++frame;

@@ -19,9 +19,9 @@ std::string lower(std::string text) {
 std::vector<SoundDevice> devicesOf(bool capture) {
     std::vector<SoundDevice> devices;
     char* defaultName = nullptr;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec format{};
     std::string byDefault;
-    if (SDL_GetDefaultAudioInfo(&defaultName, &spec, capture ? 1 : 0) == 0 && defaultName != nullptr) {
+    if (SDL_GetDefaultAudioInfo(&defaultName, &format, capture ? 1 : 0) == 0 && defaultName != nullptr) {
         byDefault = defaultName;
         SDL_free(defaultName);
     }

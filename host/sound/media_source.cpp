@@ -19,27 +19,12 @@ extern "C" {
 #include "host/base/host_error.h"
 #include "host/base/interrupt.h"
 #include "host/base/time_text.h"
+#include "host/media/media_handles.h"
+#include "host/media/media_log.h"
 #include "host/sound/audio_source.h"
-#include "host/sound/media_errors.h"
 
 namespace lumhost {
 namespace {
-
-struct FormatCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct ResamplerFreer {
-    void operator()(SwrContext* context) const { swr_free(&context); }
-};
 
 // An early end is worth a word only when it is more than a few packets short.
 constexpr double earlyEndTolerance = 0.25;
@@ -284,11 +269,11 @@ private:
     }
 
     std::string path_;
-    std::unique_ptr<AVFormatContext, FormatCloser> format_;
-    std::unique_ptr<AVCodecContext, CodecCloser> decoder_;
-    std::unique_ptr<AVPacket, PacketFreer> packet_;
-    std::unique_ptr<AVFrame, FrameFreer> frame_;
-    std::unique_ptr<SwrContext, ResamplerFreer> resampler_;
+    DemuxerPtr format_;
+    CodecPtr decoder_;
+    PacketPtr packet_;
+    FramePtr frame_;
+    ResamplerPtr resampler_;
     AVStream* stream_ = nullptr;
     int streamIndex_ = -1;
     AVChannelLayout inLayout_{};
