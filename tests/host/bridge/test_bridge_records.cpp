@@ -2,10 +2,15 @@
 // table read through the bridge are the native module's.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
 #include "bridge_paths.h"
+#include "host/plugins/plugin_module.h"
 #include "host_runner.h"
 
 namespace hosttest {
@@ -77,6 +82,44 @@ TEST_P(BridgeRecords, ListMarksWindowsModules) {
         }
     }
     EXPECT_EQ(windows, 2) << run.out;
+}
+
+// The host's buffers cross the bridge whole: filled with a sentinel, they
+// come back from the Windows module exactly as the native module leaves
+// them, bytes it must not touch included, for every id and for null records.
+TEST_P(BridgeRecords, BuffersComeBackAsTheNativeModuleLeavesThem) {
+    const auto bits = GetParam();
+    REQUIRE_CROSS_BUILD(bits, windowsModule(bits));
+    ::setenv("WINEPREFIX", bridgePrefix().c_str(), 1);
+    lumhost::PluginModule windows(windowsModule(bits));
+    lumhost::PluginModule native(GYROTRAIL_MODULE_PATH);
+    ASSERT_EQ(windows.kind(), bits == "32" ? lumhost::PluginFileKind::pe32 : lumhost::PluginFileKind::pe32plus);
+    std::vector<unsigned char> fromWindows(600, 0xA5), fromNative(600, 0xA5);
+    ASSERT_EQ(windows.init(reinterpret_cast<LumPluginInfo*>(fromWindows.data()), fromWindows.size()),
+              native.init(reinterpret_cast<LumPluginInfo*>(fromNative.data()), fromNative.size()));
+    EXPECT_EQ(fromWindows, fromNative);
+    EXPECT_EQ(windows.init(nullptr, 0), native.init(nullptr, 0));
+    for (uint32_t id = 0; id < 20; ++id) {
+        for (const int32_t value : {0, 7, 1000, -5}) {
+            std::vector<unsigned char> a(sizeof(LumParamInfo) + 16, 0x5A), b(sizeof(LumParamInfo) + 16, 0x5A);
+            std::memcpy(a.data() + offsetof(LumParamInfo, value), &value, sizeof value);
+            std::memcpy(b.data() + offsetof(LumParamInfo, value), &value, sizeof value);
+            EXPECT_EQ(windows.setParamInfo(id, reinterpret_cast<LumParamInfo*>(a.data()), a.size()),
+                      native.setParamInfo(id, reinterpret_cast<LumParamInfo*>(b.data()), b.size()))
+                << "set " << id;
+            EXPECT_EQ(a, b) << "set " << id << " to " << value;
+        }
+        std::vector<unsigned char> a(sizeof(LumParamInfo) + 16, 0xC3), b(sizeof(LumParamInfo) + 16, 0xC3);
+        EXPECT_EQ(windows.getParamInfo(id, reinterpret_cast<LumParamInfo*>(a.data()), a.size()),
+                  native.getParamInfo(id, reinterpret_cast<LumParamInfo*>(b.data()), b.size()))
+            << "get " << id;
+        EXPECT_EQ(a, b) << "get " << id;
+        EXPECT_EQ(windows.getParamInfo(id, nullptr, 0), native.getParamInfo(id, nullptr, 0));
+        EXPECT_EQ(windows.setParamInfo(id, nullptr, 0), native.setParamInfo(id, nullptr, 0));
+    }
+    EXPECT_EQ(windows.getBitmap(), nullptr);
+    EXPECT_EQ(windows.start(), 1);
+    EXPECT_EQ(windows.end(), 1);
 }
 
 // A prefix of its own is made once, saying so in one line; later runs are silent.
