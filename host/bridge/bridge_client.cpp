@@ -28,8 +28,6 @@ using lumbridge::AnswerHead;
 using lumbridge::Op;
 using lumbridge::RequestHead;
 
-// The private display's screen: the largest canvas the bridge's window can have.
-constexpr int screenSide = lumbridge::maxSide;
 // Wine's start-up (and the module's DllMain) may take this long.
 constexpr int startSeconds = 60;
 
@@ -113,7 +111,7 @@ BridgeClient::BridgeClient(const std::string& modulePath, bool sixtyFourBit) : m
     // A write to a bridge that has gone must fail, not end lumhost.
     struct sigaction current {};
     if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) ::signal(SIGPIPE, SIG_IGN);
-    display_ = std::make_unique<PrivateDisplay>(screenSide, screenSide);
+    display_ = std::make_unique<PrivateDisplay>(lumbridge::maxWidth, lumbridge::maxHeight);
     preparePrefix(wine, display_->name());
     std::string canvasName;
     canvasFile_ = makeCanvasFile(canvasName);
@@ -327,9 +325,10 @@ uint32_t* BridgeClient::sharedPixels(std::size_t bytes) {
 int32_t BridgeClient::displaySoundData(LumCanvas* canvas, const void* data, uint32_t length) {
     if (dead_) return 0;
     if (canvas == nullptr || canvas->pixels == nullptr || canvas->width <= 0 || canvas->height <= 0) return 0;
-    if (canvas->width > screenSide || canvas->height > screenSide)
-        throw HostError("a Windows module's canvas is at most " + std::to_string(screenSide) + "x" + std::to_string(screenSide) +
-                        ", not " + std::to_string(canvas->width) + "x" + std::to_string(canvas->height));
+    if (canvas->width > lumbridge::maxWidth || canvas->height > lumbridge::maxHeight)
+        throw HostError("a Windows module's canvas is at most " + std::to_string(lumbridge::maxWidth) + "x" +
+                        std::to_string(lumbridge::maxHeight) + ", not " + std::to_string(canvas->width) + "x" +
+                        std::to_string(canvas->height));
     if (data != nullptr && length > lumbridge::maxBlock)
         throw HostError("a sound block of " + std::to_string(length) + " bytes is more than a Windows module's bridge takes");
     const auto width = static_cast<std::size_t>(canvas->width);

@@ -50,10 +50,13 @@ struct AnswerHead {
 // `faultResult`, the exception code in `bitmap`, and exits.
 inline constexpr int32_t faultResult = -0x4C554D;
 
-// Largest record, sound block and canvas side the bridge accepts.
+// Largest record, sound block and canvas the bridge accepts. The canvas
+// bounds are the private display's screen: 4K UHD and DCI 4K fit, and the
+// screen's memory stays under 40 MB.
 inline constexpr uint32_t maxRecord = 1u << 16;
 inline constexpr uint32_t maxBlock = 1u << 24;
-inline constexpr int32_t maxSide = 4096;
+inline constexpr int32_t maxWidth = 4096;
+inline constexpr int32_t maxHeight = 2304;
 
 static_assert(sizeof(RequestHead) == 24, "request head without padding");
 static_assert(sizeof(AnswerHead) == 16, "answer head without padding");

@@ -182,7 +182,7 @@ int serve(const EntryPoints& entry, SharedCanvas& canvas) {
                 break;
             }
             case Op::display: {
-                if (head.width <= 0 || head.height <= 0 || head.width > maxSide || head.height > maxSide) return 2;
+                if (head.width <= 0 || head.height <= 0 || head.width > maxWidth || head.height > maxHeight) return 2;
                 bool fresh = false;
                 if (!window.fit(head.width, head.height, fresh)) {
                     refuse("the bridge cannot make a window of " + std::to_string(head.width) + "x" + std::to_string(head.height) +

@@ -85,6 +85,17 @@ TEST_P(BridgeFailure, OneLineNamingTheEntryPointAndFrameNothingLeft) {
     }
 }
 
+// A canvas wider than the private display is refused in one line, before any file is kept.
+TEST(BridgeCanvas, LargerThanTheDisplayIsRefused) {
+    REQUIRE_CROSS_BUILD("64", windowsModule("64"));
+    Scratch scratch;
+    const auto run = runLumhost(scratch, {"render", "--plugin", windowsModule("64"), "--size", "4100x100", "--duration", "1", "-o", "out.png"},
+                                {"WINEPREFIX=" + bridgePrefix()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errLines(), std::vector<std::string>{"lumhost: a Windows module's canvas is at most 4096x2304, not 4100x100"});
+    EXPECT_TRUE(scratch.files().empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Modules, BridgeFailure,
     ::testing::Combine(::testing::Values("32", "64"),
