@@ -33,6 +33,8 @@ extern "C" {
 
 #include "host/base/host_error.h"
 #include "host/base/interrupt.h"
+#include "host/media/media_handles.h"
+#include "host/media/media_log.h"
 #include "host/pictures/frame_sink.h"
 #include "host/pictures/output_file.h"
 #include "host/pictures/yuv_convert.h"
@@ -41,75 +43,12 @@ extern "C" {
 namespace lumhost {
 namespace {
 
-// libav's own messages are never printed; the last warning or error is kept
-// to explain a failure in one line.
-std::mutex logMutex;
-std::string lastLogMessage;
-
-void keepLogMessage(void* context, int level, const char* format, va_list arguments) {
-    if (level > AV_LOG_WARNING) return;
-    char line[1024];
-    int printPrefix = 0;
-    av_log_format_line(context, level, format, arguments, line, sizeof line, &printPrefix);
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-    if (text.empty()) return;
-    std::lock_guard<std::mutex> lock(logMutex);
-    lastLogMessage = text;
-}
-
-void quietLibav() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_callback(keepLogMessage); });
-    std::lock_guard<std::mutex> lock(logMutex);
-    lastLogMessage.clear();
-}
-
-std::string takeLogMessage() {
-    std::lock_guard<std::mutex> lock(logMutex);
-    std::string text;
-    text.swap(lastLogMessage);
-    return text;
-}
-
-std::string errorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
-// What an encoder said, or the error code's meaning.
-std::string reason(int code) {
-    auto said = takeLogMessage();
-    return said.empty() ? errorText(code) : said;
-}
-
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct CodecFree {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct ResamplerFree {
-    void operator()(SwrContext* context) const { swr_free(&context); }
-};
-struct FifoFree {
-    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
-};
 struct MuxerFree {
     void operator()(AVFormatContext* context) const {
         if (context->pb != nullptr) avio_closep(&context->pb);
         avformat_free_context(context);
     }
 };
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFree>;
-using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFree>;
-using FifoPtr = std::unique_ptr<AVAudioFifo, FifoFree>;
 using MuxerPtr = std::unique_ptr<AVFormatContext, MuxerFree>;
 
 FramePtr newFrame() {
@@ -134,7 +73,7 @@ void openEncoder(AVCodecContext* context, const AVCodec* codec, AVDictionary* op
     const AVDictionaryEntry* left = av_dict_get(options, "", nullptr, AV_DICT_IGNORE_SUFFIX);
     const std::string unknown = left != nullptr ? left->key : "";
     av_dict_free(&options);
-    if (result < 0) throw HostError(std::string("the ") + what + " encoder refuses its settings: " + reason(result));
+    if (result < 0) throw HostError(std::string("the ") + what + " encoder refuses its settings: " + mediaFailure(result));
     if (!unknown.empty()) throw HostError(std::string("the ") + what + " encoder has no option " + unknown);
 }
 
@@ -208,7 +147,7 @@ class VideoSink final : public FrameSink {
 public:
     VideoSink(const SinkRequest& request, const std::string& extension)
         : kind_(videoKindFor(extension)), target_(request.output), fps_(request.fps) {
-        quietLibav();
+        quietMediaLibraries();
         const auto settings = resolveVideoSettings(kind_, request.encoder);
         const char* muxerName = kind_ == VideoKind::Mp4 ? "mp4" : kind_ == VideoKind::Mkv ? "matroska"
                                                             : kind_ == VideoKind::Webm ? "webm" : "gif";
@@ -227,21 +166,28 @@ public:
         const std::string url = "file:" + file_->temporaryPath().string();
         AVFormatContext* context = nullptr;
         int result = avformat_alloc_output_context2(&context, muxer, nullptr, url.c_str());
-        if (result < 0) throw HostError("cannot write " + target_ + ": " + reason(result));
+        if (result < 0) throw HostError("cannot write " + target_ + ": " + mediaFailure(result));
         muxer_.reset(context);
         result = avio_open(&muxer_->pb, url.c_str(), AVIO_FLAG_WRITE);
-        if (result < 0) throw HostError("cannot write " + target_ + ": " + errorText(result));
+        if (result < 0) throw HostError("cannot write " + target_ + ": " + mediaErrorText(result));
         addStreams();
         AVDictionary* options = nullptr;
         if (kind_ == VideoKind::Mp4) setOption(&options, "movflags", "+faststart");
         result = avformat_write_header(muxer_.get(), &options);
         av_dict_free(&options);
-        if (result < 0) throw HostError("cannot write " + target_ + ": " + reason(result));
+        if (result < 0) throw HostError("cannot write " + target_ + ": " + mediaFailure(result));
+        headerWritten_ = true;
 
         startWorker();
     }
 
-    ~VideoSink() override { stopWorker(); }
+    ~VideoSink() override {
+        stopWorker();
+        // An output given up: libavformat 5.1's GIF muxer frees the frame it
+        // holds back only in its trailer, written here to the temporary file
+        // that is removed next.
+        if (kind_ == VideoKind::Gif && headerWritten_ && !closed_) av_write_trailer(muxer_.get());
+    }
 
     void writeSound(const float* interleaved, std::size_t frames) override {
         if (!audio_) return;
@@ -326,7 +272,8 @@ private:
         AVDictionary* options = nullptr;
         if (kind_ == VideoKind::Gif) {
             v->pix_fmt = AV_PIX_FMT_PAL8;
-            // Each frame carries its palette, which grows as colours appear.
+            // Each frame carries its own palette, which grows as colours appear (libavformat
+            // 5.1 also writes a local one where a frame differs from the global; this does not rely on it).
             setOption(&options, "global_palette", "0");
             setOption(&options, "gifflags", "-transdiff");
         } else {
@@ -349,7 +296,6 @@ private:
         if (!audio_) throw HostError("out of memory for the audio encoder");
         AVCodecContext* a = audio_.get();
         channels_ = sound.channels;
-        inputRate_ = sound.rate;
         a->sample_fmt = settings.sampleFormat;
         a->sample_rate = settings.sampleRate > 0 ? settings.sampleRate : supportedRate(codec, sound.rate);
         av_channel_layout_default(&a->ch_layout, sound.channels);
@@ -364,25 +310,25 @@ private:
         int result = swr_alloc_set_opts2(&resampler, &a->ch_layout, a->sample_fmt, a->sample_rate, &inputLayout,
                                          AV_SAMPLE_FMT_FLT, sound.rate, 0, nullptr);
         av_channel_layout_uninit(&inputLayout);
-        if (result < 0 || resampler == nullptr) throw HostError("cannot convert the sound: " + reason(result));
+        if (result < 0 || resampler == nullptr) throw HostError("cannot convert the sound: " + mediaFailure(result));
         resampler_.reset(resampler);
         result = swr_init(resampler_.get());
-        if (result < 0) throw HostError("cannot convert the sound: " + reason(result));
+        if (result < 0) throw HostError("cannot convert the sound: " + mediaFailure(result));
         audioFrameSize_ = a->frame_size > 0 ? a->frame_size : 1024;
         fifo_.reset(av_audio_fifo_alloc(a->sample_fmt, channels_, audioFrameSize_ * 4));
         if (!fifo_) throw HostError("out of memory for the sound");
     }
 
-    // The rate itself if the encoder takes it, else the nearest one above (or the highest).
+    // The rate itself if the encoder takes it, else the lowest it takes above it, else its highest.
     static int supportedRate(const AVCodec* codec, int rate) {
         if (codec->supported_samplerates == nullptr) return rate;
-        int best = 0;
+        int above = 0, highest = 0;
         for (const int* r = codec->supported_samplerates; *r != 0; ++r) {
             if (*r == rate) return rate;
-            if (*r > rate && (best == 0 || best < rate || *r < best)) best = *r;
-            else if (best == 0 || (best < rate && *r > best)) best = *r;
+            if (*r > rate && (above == 0 || *r < above)) above = *r;
+            highest = std::max(highest, *r);
         }
-        return best;
+        return above != 0 ? above : highest;
     }
 
     void makePicture() {
@@ -424,7 +370,7 @@ private:
         AVStream* stream = avformat_new_stream(muxer_.get(), nullptr);
         if (stream == nullptr) throw HostError("out of memory for the output's streams");
         const int result = avcodec_parameters_from_context(stream->codecpar, encoder);
-        if (result < 0) throw HostError("cannot write " + target_ + ": " + errorText(result));
+        if (result < 0) throw HostError("cannot write " + target_ + ": " + mediaErrorText(result));
         stream->time_base = encoder->time_base;
         if (encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
             stream->avg_frame_rate = encoder->framerate;
@@ -540,11 +486,11 @@ private:
     // Sends a frame (null: the end) and writes every packet that comes out.
     void encode(AVCodecContext* encoder, AVStream* stream, const AVFrame* frame) {
         int result = avcodec_send_frame(encoder, frame);
-        if (result < 0) throw HostError("cannot encode " + target_ + ": " + reason(result));
+        if (result < 0) throw HostError("cannot encode " + target_ + ": " + mediaFailure(result));
         for (;;) {
             result = avcodec_receive_packet(encoder, packet_.get());
             if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
-            if (result < 0) throw HostError("cannot encode " + target_ + ": " + reason(result));
+            if (result < 0) throw HostError("cannot encode " + target_ + ": " + mediaFailure(result));
             AVPacket* packet = packet_.get();
             if (encoder == video_.get()) {
                 // Whole frames in the encoder's time base; the muxer's may be coarser (GIF).
@@ -562,8 +508,8 @@ private:
     }
 
     std::string writeReason(int code) {
-        takeLogMessage();  // the muxer's own words add nothing to the system's
-        return errorText(code);
+        takeMediaMessage();  // the muxer's own words add nothing to the system's
+        return mediaErrorText(code);
     }
 
     // The frame's samples into the encoder's format and rate, then whole encoder frames out.
@@ -585,9 +531,8 @@ private:
         if (got > 0) result = av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(output), got);
         av_freep(&output[0]);
         av_freep(&output);
-        if (got < 0) throw HostError("cannot convert the sound: " + reason(got));
+        if (got < 0) throw HostError("cannot convert the sound: " + mediaFailure(got));
         if (result < 0) throw HostError("out of memory for the sound");
-        samplesQueued_ += got;
     }
 
     // Encodes whole frames from the FIFO; at the end also the short last one.
@@ -639,10 +584,11 @@ private:
             encode(audio_.get(), audioStream_, nullptr);
         }
         encode(video_.get(), videoStream_, nullptr);
+        closed_ = true;  // whatever the trailer gives, it is not written twice
         int result = av_write_trailer(muxer_.get());
         if (result < 0) throw HostError("cannot write " + target_ + ": " + writeReason(result));
         result = avio_closep(&muxer_->pb);
-        if (result < 0) throw HostError("cannot write " + target_ + ": " + errorText(result));
+        if (result < 0) throw HostError("cannot write " + target_ + ": " + mediaErrorText(result));
     }
 
     static constexpr std::size_t queueLength = 3;
@@ -654,7 +600,6 @@ private:
     ResamplerPtr resampler_;
     FifoPtr fifo_;
     int channels_ = 0;
-    int inputRate_ = 0;
     int audioFrameSize_ = 0;
     FramePtr picture_;  // the caller's: always the latest frame
     std::unique_ptr<ChangedSpans> spans_;
@@ -668,11 +613,12 @@ private:
     MuxerPtr muxer_;
     AVStream* videoStream_ = nullptr;
     AVStream* audioStream_ = nullptr;
+    bool headerWritten_ = false;
+    bool closed_ = false;  // the worker's, read after it is joined
 
     // The worker's own.
     PacketPtr packet_;
     int64_t framesOut_ = 0;
-    int64_t samplesQueued_ = 0;
     int64_t samplesEncoded_ = 0;
 
     std::mutex mutex_;

@@ -47,29 +47,48 @@ void bgr0ToYuv420(const uint32_t* top, const uint32_t* bottom, int x0, int x1, u
     }
 }
 
-ChangedSpans::ChangedSpans(int width, int height, int bandRows)
-    : width_(width), height_(height), bandRows_(bandRows), chunks_((width + chunk - 1) / chunk),
-      previous_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0),
-      mask_(static_cast<std::size_t>((chunks_ + 63) / 64), 0) {}
+namespace {
 
-bool ChangedSpans::markRow(const uint32_t* now, const uint32_t* before, uint64_t* mask) const {
+// Whether 16 pixels differ from 16 others; whether 16 pixels are not all black.
+#if defined(__SSE2__)
+inline __m128i lane(const uint32_t* p, int i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p) + i); }
+inline bool anyBit(__m128i x) { return _mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_setzero_si128())) != 0xFFFF; }
+inline bool chunkDiffers(const uint32_t* a, const uint32_t* b) {
+    return anyBit(_mm_or_si128(_mm_or_si128(_mm_xor_si128(lane(a, 0), lane(b, 0)), _mm_xor_si128(lane(a, 1), lane(b, 1))),
+                               _mm_or_si128(_mm_xor_si128(lane(a, 2), lane(b, 2)), _mm_xor_si128(lane(a, 3), lane(b, 3)))));
+}
+inline bool chunkLit(const uint32_t* a) {
+    return anyBit(_mm_or_si128(_mm_or_si128(lane(a, 0), lane(a, 1)), _mm_or_si128(lane(a, 2), lane(a, 3))));
+}
+#else
+inline bool chunkDiffers(const uint32_t* a, const uint32_t* b) { return std::memcmp(a, b, ChangedSpans::chunk * 4) != 0; }
+inline bool chunkLit(const uint32_t* a) {
+    uint32_t any = 0;
+    for (int i = 0; i < ChangedSpans::chunk; ++i) any |= a[i];
+    return any != 0;
+}
+#endif
+
+}  // namespace
+
+ChangedSpans::ChangedSpans(int width, int height, int bandRows)
+    : width_(width), height_(height), bandRows_(bandRows), chunks_((width + chunk - 1) / chunk), words_((chunks_ + 63) / 64),
+      previous_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0),
+      black_(static_cast<std::size_t>(words_) * static_cast<std::size_t>(height), 0),
+      mask_(static_cast<std::size_t>(words_), 0) {
+    // Every whole chunk starts black.
+    for (int y = 0; y < height; ++y)
+        for (int c = 0; c < width / chunk; ++c) black_[static_cast<std::size_t>(y * words_ + (c >> 6))] |= uint64_t{1} << (c & 63);
+}
+
+bool ChangedSpans::markRow(int y, const uint32_t* now, uint64_t* mask) const {
     bool any = false;
     const int whole = width_ / chunk;
+    const uint32_t* before = previous_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+    const uint64_t* black = black_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(words_);
     for (int c = 0; c < whole; ++c) {
-        const uint32_t* a = now + c * chunk;
-        const uint32_t* b = before + c * chunk;
-#if defined(__SSE2__)
-        // Four 16-byte lanes: any bit that differs survives the ORs.
-        const auto lane = [&](int i) {
-            return _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a) + i),
-                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(b) + i));
-        };
-        const __m128i differ = _mm_or_si128(_mm_or_si128(lane(0), lane(1)), _mm_or_si128(lane(2), lane(3)));
-        const bool changed = _mm_movemask_epi8(_mm_cmpeq_epi8(differ, _mm_setzero_si128())) != 0xFFFF;
-#else
-        const bool changed = std::memcmp(a, b, chunk * 4) != 0;
-#endif
-        if (changed) {
+        const bool wasBlack = (black[c >> 6] >> (c & 63)) & 1;
+        if (wasBlack ? chunkLit(now + c * chunk) : chunkDiffers(now + c * chunk, before + c * chunk)) {
             mask[c >> 6] |= uint64_t{1} << (c & 63);
             any = true;
         }
@@ -80,6 +99,17 @@ bool ChangedSpans::markRow(const uint32_t* now, const uint32_t* before, uint64_t
         any = true;
     }
     return any;
+}
+
+void ChangedSpans::keepRow(int y, const uint32_t* now, int x0, int x1) {
+    uint32_t* before = previous_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+    std::memcpy(before + x0, now + x0, static_cast<std::size_t>(x1 - x0) * 4);
+    uint64_t* black = black_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(words_);
+    for (int c = x0 / chunk; c < x1 / chunk && (c + 1) * chunk <= width_; ++c) {
+        const uint64_t bit = uint64_t{1} << (c & 63);
+        if (chunkLit(now + c * chunk)) black[c >> 6] &= ~bit;
+        else black[c >> 6] |= bit;
+    }
 }
 
 }  // namespace lumhost

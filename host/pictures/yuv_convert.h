@@ -41,11 +41,15 @@ public:
     int height() const { return height_; }
 
 private:
-    // Sets the bit of every chunk of the row that differs; whether any did.
-    bool markRow(const uint32_t* now, const uint32_t* before, uint64_t* mask) const;
+    // Sets the bit of every chunk of row `y` that differs; whether any did.
+    bool markRow(int y, const uint32_t* now, uint64_t* mask) const;
+    // Copies [x0, x1) of row `y` as the previous one, noting its black chunks.
+    void keepRow(int y, const uint32_t* now, int x0, int x1);
 
-    int width_, height_, bandRows_, chunks_;
+    int width_, height_, bandRows_, chunks_, words_;
     std::vector<uint32_t> previous_;
+    // A bit per whole chunk of each row that was black: only the new pixels need reading there.
+    std::vector<uint64_t> black_;
     std::vector<uint64_t> mask_;
 };
 
@@ -58,8 +62,8 @@ void ChangedSpans::update(const LumCanvas& canvas, Visit&& visit) {
         std::fill(mask_.begin(), mask_.end(), 0);
         bool any = false;
         for (int r = 0; r < rows; ++r)
-            any |= markRow(reinterpret_cast<const uint32_t*>(base + static_cast<std::ptrdiff_t>(y0 + r) * canvas.stride),
-                           previous_.data() + static_cast<std::size_t>(y0 + r) * static_cast<std::size_t>(width_), mask_.data());
+            any |= markRow(y0 + r, reinterpret_cast<const uint32_t*>(base + static_cast<std::ptrdiff_t>(y0 + r) * canvas.stride),
+                           mask_.data());
         if (!any) continue;
         for (int c = 0; c < chunks_;) {
             if (!(mask_[static_cast<std::size_t>(c >> 6)] >> (c & 63) & 1)) {
@@ -69,10 +73,8 @@ void ChangedSpans::update(const LumCanvas& canvas, Visit&& visit) {
             const int first = c;
             while (c < chunks_ && (mask_[static_cast<std::size_t>(c >> 6)] >> (c & 63) & 1)) ++c;
             const int x0 = first * chunk, x1 = c * chunk < width_ ? c * chunk : width_;
-            for (int r = 0; r < rows; ++r) {
-                const auto* now = reinterpret_cast<const uint32_t*>(base + static_cast<std::ptrdiff_t>(y0 + r) * canvas.stride);
-                std::copy(now + x0, now + x1, previous_.data() + static_cast<std::size_t>(y0 + r) * static_cast<std::size_t>(width_) + x0);
-            }
+            for (int r = 0; r < rows; ++r)
+                keepRow(y0 + r, reinterpret_cast<const uint32_t*>(base + static_cast<std::ptrdiff_t>(y0 + r) * canvas.stride), x0, x1);
             visit(band, x0, x1);
         }
     }
