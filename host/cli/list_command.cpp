@@ -50,8 +50,8 @@ int runList(const ListOptions&) {
     std::vector<Row> rows;
     for (const auto& plugin : plugins) {
         const auto probe = probePlugin(plugin.file.string());
-        std::string note;
-        if (!probe.loaded) note = "does not load: " + probe.error;
+        std::string note = probe.windows ? "Windows module, through the Wine bridge" : "";
+        if (!probe.loaded) note += (note.empty() ? "" : "; ") + std::string("does not load: ") + probe.error;
         if (plugin.shadowedBy) note += (note.empty() ? "" : "; ") + std::string("shadowed by ") + plugin.shadowedBy->string();
         rows.push_back({plugin.name, orDash(probe.displayName), orDash(probe.version), orDash(probe.vendor),
                         plugin.file.string(), note});

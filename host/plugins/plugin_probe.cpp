@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 
+#include "host/plugins/plugin_file.h"
 #include "host/plugins/plugin_module.h"
 
 namespace lumhost {
@@ -72,6 +73,24 @@ std::string nextLine(const std::string& text, std::size_t& at) {
 
 PluginProbe probePlugin(const std::string& file, unsigned seconds) {
     PluginProbe probe;
+    try {
+        const auto kind = identifyPluginFile(file).kind;
+        probe.windows = kind == PluginFileKind::pe32 || kind == PluginFileKind::pe32plus;
+    } catch (const std::exception&) {
+    }
+    if (probe.windows) {
+        const auto answer = describe(file);
+        std::size_t at = 0;
+        probe.loaded = nextLine(answer, at) == "ok";
+        if (probe.loaded) {
+            probe.displayName = nextLine(answer, at);
+            probe.version = nextLine(answer, at);
+            probe.vendor = nextLine(answer, at);
+        } else {
+            probe.error = nextLine(answer, at);
+        }
+        return probe;
+    }
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
         probe.error = std::string("cannot start a probe: ") + std::strerror(errno);

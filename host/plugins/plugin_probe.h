@@ -13,9 +13,12 @@ struct PluginProbe {
     std::string displayName;
     std::string version;
     std::string vendor;
+    bool windows = false;  // a Windows DLL, hosted through the bridge
 };
 
 // Loads `file`, calls lumInit and reads the record; gives up after `seconds`.
+// A Windows DLL is probed through its bridge, which is a process of its own
+// already and keeps its own time limits.
 PluginProbe probePlugin(const std::string& file, unsigned seconds = 10);
 
 }  // namespace lumhost

@@ -2,6 +2,7 @@
 // a run bracketed by lumStart and lumEnd however the run ends.
 #pragma once
 
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -27,7 +28,18 @@ inline PluginInfoRecord initWithSettings(const PluginModule& plugin, const Plugi
 class PluginRun {
 public:
     explicit PluginRun(const PluginModule& plugin) : plugin_(plugin) { plugin_.start(); }
-    ~PluginRun() { plugin_.end(); }
+    // A bridged plug-in's lumEnd can fail (it crashed or hung): that is
+    // reported, unless the run is already ending on another error.
+    ~PluginRun() noexcept(false) {
+        if (std::uncaught_exceptions() > unwinding_) {
+            try {
+                plugin_.end();
+            } catch (...) {
+            }
+            return;
+        }
+        plugin_.end();
+    }
     PluginRun(const PluginRun&) = delete;
     PluginRun& operator=(const PluginRun&) = delete;
     // lumEnd then lumStart: a fresh trail with the same settings.
@@ -38,6 +50,7 @@ public:
 
 private:
     const PluginModule& plugin_;
+    int unwinding_ = std::uncaught_exceptions();
 };
 
 }  // namespace lumhost

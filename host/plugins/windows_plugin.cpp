@@ -1,12 +1,38 @@
-// Windows DLLs: lumhost cannot load them into its own process.
-#include "host/base/host_error.h"
+// A Windows DLL, hosted out of process: its entry points are requests to a
+// bridge under Wine (host/bridge/).
+#include "host/bridge/bridge_client.h"
 #include "host/plugins/plugin_module.h"
 
 namespace lumhost {
+namespace {
+
+class WindowsPlugin final : public PluginBackend {
+public:
+    WindowsPlugin(const std::string& path, PluginFileKind kind) : bridge_(path, kind == PluginFileKind::pe32plus) {}
+
+    int32_t init(LumPluginInfo* info, std::size_t size) override { return bridge_.init(info, size); }
+    int32_t start() override { return bridge_.start(); }
+    int32_t end() override { return bridge_.end(); }
+    // The handle is the module's, in the bridge's process: only whether there is one means anything here.
+    LumBitmap getBitmap() override { return reinterpret_cast<LumBitmap>(static_cast<uintptr_t>(bridge_.getBitmap())); }
+    int32_t getParamInfo(uint32_t id, LumParamInfo* record, std::size_t size) override {
+        return bridge_.getParamInfo(id, record, size);
+    }
+    int32_t setParamInfo(uint32_t id, LumParamInfo* record, std::size_t size) override {
+        return bridge_.setParamInfo(id, record, size);
+    }
+    int32_t displaySoundData(LumCanvas* canvas, const void* data, uint32_t length) override {
+        return bridge_.displaySoundData(canvas, data, length);
+    }
+
+private:
+    BridgeClient bridge_;
+};
+
+}  // namespace
 
 std::unique_ptr<PluginBackend> loadWindowsPlugin(const std::string& path, PluginFileKind kind) {
-    throw HostError("cannot load plug-in " + path + ": it is a Windows DLL (" + (kind == PluginFileKind::pe32 ? "PE32" : "PE32+") +
-                    "), which this lumhost cannot host");
+    return std::make_unique<WindowsPlugin>(path, kind);
 }
 
 }  // namespace lumhost
