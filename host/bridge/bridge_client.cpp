@@ -19,6 +19,7 @@
 #include "host/bridge/private_display.h"
 #include "host/bridge/program_path.h"
 #include "host/bridge/wine_setup.h"
+#include "host/bridge/word_size.h"
 
 namespace lumhost {
 namespace {
@@ -107,6 +108,10 @@ int makeCanvasFile(std::string& name) {
 }  // namespace
 
 BridgeClient::BridgeClient(const std::string& modulePath, bool sixtyFourBit) : module_(modulePath) {
+    // Before any prefix, display or process: nothing of Wine's can help here.
+    if (!sixtyFourBit)
+        if (const auto why = whyNoThirtyTwoBitPrograms())
+            throw HostError("cannot load plug-in " + modulePath + ": it is a 32-bit Windows module, and " + *why);
     const auto wine = findWine(sixtyFourBit);
     // A write to a bridge that has gone must fail, not end lumhost.
     struct sigaction current {};

@@ -51,7 +51,8 @@ int runList(const ListOptions&) {
     for (const auto& plugin : plugins) {
         const auto probe = probePlugin(plugin.file.string());
         std::string note = probe.windows ? "Windows module, through the Wine bridge" : "";
-        if (!probe.loaded) note += (note.empty() ? "" : "; ") + std::string("does not load: ") + probe.error;
+        if (!probe.runsHere) note += (note.empty() ? "" : "; ") + std::string("not runnable here: ") + probe.error;
+        else if (!probe.loaded) note += (note.empty() ? "" : "; ") + std::string("does not load: ") + probe.error;
         if (plugin.shadowedBy) note += (note.empty() ? "" : "; ") + std::string("shadowed by ") + plugin.shadowedBy->string();
         rows.push_back({plugin.name, orDash(probe.displayName), orDash(probe.version), orDash(probe.vendor),
                         plugin.file.string(), note});

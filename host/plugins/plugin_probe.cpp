@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 
+#include "host/bridge/word_size.h"
 #include "host/plugins/plugin_file.h"
 #include "host/plugins/plugin_module.h"
 
@@ -76,6 +77,12 @@ PluginProbe probePlugin(const std::string& file, unsigned seconds) {
     try {
         const auto kind = identifyPluginFile(file).kind;
         probe.windows = kind == PluginFileKind::pe32 || kind == PluginFileKind::pe32plus;
+        if (kind == PluginFileKind::pe32)
+            if (const auto why = whyNoThirtyTwoBitPrograms()) {
+                probe.runsHere = false;
+                probe.error = "a 32-bit Windows module, and " + *why;
+                return probe;
+            }
     } catch (const std::exception&) {
     }
     if (probe.windows) {

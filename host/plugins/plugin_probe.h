@@ -14,6 +14,7 @@ struct PluginProbe {
     std::string version;
     std::string vendor;
     bool windows = false;  // a Windows DLL, hosted through the bridge
+    bool runsHere = true;  // false: a module this machine can never run (`error` says why); not loaded
 };
 
 // Loads `file`, calls lumInit and reads the record; gives up after `seconds`.

@@ -31,6 +31,14 @@ case "$machine" in
     *) echo "$program: not a Windows x86 program (machine $machine)" >&2; exit 2 ;;
 esac
 [ -x "$server" ] || server=/usr/lib/wine/wineserver
+# The build's word-size-check asks the kernel as lumhost does: a machine
+# whose kernel runs no 32-bit programs can never run Wine's 32-bit loader.
+checker="$(cd "$(dirname "$program")" && pwd)/word-size-check"
+[ -x "$checker" ] || checker="$(cd "$(dirname "$program")/.." && pwd)/word-size-check"
+if [ -x "$checker" ] && ! why=$("$checker" "${arch#win}"); then
+    echo "SKIPPED: $why" >&2
+    exit 77
+fi
 if ! "$loader" --version >/dev/null 2>&1; then
     echo "SKIPPED: this machine cannot run $arch programs under Wine ($loader does not start)." >&2
     exit 77

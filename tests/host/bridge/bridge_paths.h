@@ -6,7 +6,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+
+#include "host/bridge/word_size.h"
 
 namespace hosttest {
 
@@ -32,8 +35,17 @@ inline void readyBridgePrefix(const std::string& bits) {
     if (std::system(command.c_str()) != 0) ADD_FAILURE() << "the bridge's Wine prefix could not be made: " << command;
 }
 
-// Skips the test when the cross build for `bits` has not been made (scripts/test-all makes it first).
+// Why a test at `bits` cannot run on this machine at all, or nothing: the
+// same answer lumhost gives itself before it starts a bridge.
+inline std::optional<std::string> whyWordSizeCannotRun(const std::string& bits) {
+    return bits == "32" ? lumhost::whyNoThirtyTwoBitPrograms() : std::nullopt;
+}
+
+// Skips the test on a machine that cannot run programs of that word size,
+// or when the cross build for `bits` has not been made (scripts/test-all
+// makes it first).
 #define REQUIRE_CROSS_BUILD(bits, file)                                                                            \
+    if (const auto whyNot = ::hosttest::whyWordSizeCannotRun(bits)) GTEST_SKIP() << *whyNot;                   \
     if (!std::filesystem::exists(file) || !std::filesystem::exists(::hosttest::bridgeProgram(bits)))              \
         GTEST_SKIP() << (file) << " or the bridge is missing: build the win" << (bits) << " preset first";        \
     ::hosttest::readyBridgePrefix(bits)

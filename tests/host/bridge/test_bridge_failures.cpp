@@ -15,36 +15,12 @@
 #include <tuple>
 
 #include "bridge_paths.h"
+#include "child_processes.h"
 #include "host_runner.h"
 
 namespace hosttest {
 namespace {
 
-namespace fs = std::filesystem;
-
-// Processes whose parent is this test: with the test a child subreaper,
-// whatever lumhost leaves running when it ends lands here (those that have
-// ended are reaped first).
-std::vector<std::pair<pid_t, std::string>> orphans() {
-    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
-    }
-    std::vector<std::pair<pid_t, std::string>> found;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const auto name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        const auto close = line.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream rest(line.substr(close + 2));
-        char state = 0;
-        pid_t parent = 0;
-        rest >> state >> parent;
-        if (parent == ::getpid() && state != 'Z') found.emplace_back(std::stoi(name), line.substr(line.find('(') + 1, close - line.find('(') - 1));
-    }
-    return found;
-}
 
 struct Failure {
     const char* module;
