@@ -17,11 +17,6 @@ fi
 program=$1
 shift
 
-if [ -z "${DISPLAY:-}" ]; then
-    # 24-bit colour: the tests read back exact pen colours.
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$0" "$program" "$@"
-fi
-
 # The PE machine field says which Wine loader runs the program.
 pe_offset=$(od -An -t u4 -j 60 -N 4 "$program" | tr -d ' ')
 machine=$(od -An -t x2 -j $((pe_offset + 4)) -N 2 "$program" | tr -d ' ')
@@ -42,6 +37,11 @@ fi
 if ! "$loader" --version >/dev/null 2>&1; then
     echo "SKIPPED: this machine cannot run $arch programs under Wine ($loader does not start)." >&2
     exit 77
+fi
+
+if [ -z "${DISPLAY:-}" ]; then
+    # 24-bit colour: the tests read back exact pen colours.
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$0" "$program" "$@"
 fi
 
 build_dir=$(cd "$(dirname "$program")" && pwd)
