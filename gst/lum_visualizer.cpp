@@ -422,6 +422,16 @@ gboolean sinkQuery(GstPad* pad, GstObject* parent, GstQuery* query) {
     return gst_pad_query_default(pad, parent, query);
 }
 
+gboolean srcEvent(GstPad* pad, GstObject* parent, GstEvent* event) {
+    // Every block is drawn whether its frame is late or not (the figure grows
+    // from every block), and late video says nothing to the sound upstream.
+    if (GST_EVENT_TYPE(event) == GST_EVENT_QOS) {
+        gst_event_unref(event);
+        return TRUE;
+    }
+    return gst_pad_event_default(pad, parent, event);
+}
+
 gboolean srcQuery(GstPad* pad, GstObject* parent, GstQuery* query) {
     auto& s = stateOf(parent);
     if (GST_QUERY_TYPE(query) == GST_QUERY_LATENCY) {
@@ -486,6 +496,7 @@ void instanceInit(GTypeInstance* instance, gpointer klass) {
     gst_pad_set_query_function(s.sinkpad, sinkQuery);
     gst_element_add_pad(element, s.sinkpad);
     s.srcpad = gst_pad_new_from_template(gst_element_class_get_pad_template(elementClass, "src"), "src");
+    gst_pad_set_event_function(s.srcpad, srcEvent);
     gst_pad_set_query_function(s.srcpad, srcQuery);
     gst_pad_use_fixed_caps(s.srcpad);
     gst_element_add_pad(element, s.srcpad);
