@@ -18,8 +18,8 @@ TEST(ElementBridge, CrashInTheModuleIsAnElementErrorNamingTheEntryPoint) {
     const auto module = crossFolder + "/test-modules/crashes_in_display.lum";
     if (!std::filesystem::exists(module) || !std::filesystem::exists(crossFolder + "/lumbridge64.exe"))
         GTEST_SKIP() << module << " or lumbridge64.exe is missing: build the win64 preset first";
-    if (std::system("command -v wine64 >/dev/null 2>&1 && command -v Xvfb >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "Wine (64-bit) or Xvfb is not installed";
+    if (std::system("command -v wine >/dev/null 2>&1 && command -v Xvfb >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Wine or Xvfb is not installed";
     hosttest::Scratch scratch;
     std::filesystem::create_symlink(module, scratch.path("crashes_in_display.lum"));
     // Registered in this process, so the bridge is found beside this test
