@@ -68,8 +68,10 @@ struct ElementState {
 
     BlockRun blocks;
     std::vector<int8_t> block;
-    std::vector<uint32_t> pixels;
-    LumCanvas canvas{};
+    // The canvas is the frame last sent: drawn on again in place once
+    // downstream has let go of it, otherwise copied into a new frame first.
+    GstBuffer* picture = nullptr;
+    GstVideoInfo pictureInfo{};
 };
 
 struct LumVisualizer {
@@ -172,7 +174,11 @@ bool loadPlugin(GstElement* element, ElementState& s) {
     return true;
 }
 
-void clearCanvas(ElementState& s) { std::fill(s.pixels.begin(), s.pixels.end(), 0u); }
+// The next frame starts from a black canvas.
+void clearCanvas(ElementState& s) {
+    if (s.picture != nullptr) gst_buffer_unref(s.picture);
+    s.picture = nullptr;
+}
 
 // lumEnd if a run is on, then lumStart: a fresh trail on a black canvas, and
 // blocks counted again from the first sound that follows.
@@ -207,17 +213,47 @@ void endRun(GstElement* element, ElementState& s) {
 
 // ---- caps and buffers
 
-// A canvas of the new size keeps what the old one shows where they overlap,
-// as a resized window does; the plug-in centres new points in the new size.
-void resizeCanvas(ElementState& s, int width, int height) {
-    if (s.canvas.width == width && s.canvas.height == height) return;
-    std::vector<uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
-    const int rows = std::min(height, s.canvas.height), columns = std::min(width, s.canvas.width);
-    for (int y = 0; y < rows; ++y)
-        std::copy_n(s.pixels.begin() + static_cast<std::ptrdiff_t>(y) * s.canvas.width, columns,
-                    pixels.begin() + static_cast<std::ptrdiff_t>(y) * width);
-    s.pixels = std::move(pixels);
-    s.canvas = LumCanvas{width, height, width * 4, s.pixels.data()};
+// A frame from the pool, black but for what `keep` (of `keepInfo`'s size) shows
+// where the two overlap; nothing if the pool has none.
+GstBuffer* newPicture(ElementState& s, GstBuffer* keep, const GstVideoInfo& keepInfo) {
+    GstBuffer* out = nullptr;
+    if (gst_buffer_pool_acquire_buffer(s.pool, &out, nullptr) != GST_FLOW_OK) return nullptr;
+    GstVideoFrame to;
+    if (!gst_video_frame_map(&to, &s.video, out, GST_MAP_WRITE)) {
+        gst_buffer_unref(out);
+        return nullptr;
+    }
+    auto* toData = static_cast<guint8*>(GST_VIDEO_FRAME_PLANE_DATA(&to, 0));
+    const int toStride = GST_VIDEO_FRAME_PLANE_STRIDE(&to, 0);
+    std::memset(toData, 0, static_cast<std::size_t>(toStride) * static_cast<std::size_t>(GST_VIDEO_FRAME_HEIGHT(&to)));
+    GstVideoFrame from;
+    if (keep != nullptr && gst_video_frame_map(&from, &keepInfo, keep, GST_MAP_READ)) {
+        const auto* fromData = static_cast<const guint8*>(GST_VIDEO_FRAME_PLANE_DATA(&from, 0));
+        const int fromStride = GST_VIDEO_FRAME_PLANE_STRIDE(&from, 0);
+        const int rows = std::min(GST_VIDEO_FRAME_HEIGHT(&from), GST_VIDEO_FRAME_HEIGHT(&to));
+        const auto bytes = static_cast<std::size_t>(std::min(GST_VIDEO_FRAME_WIDTH(&from), GST_VIDEO_FRAME_WIDTH(&to))) * 4;
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(toData + static_cast<std::ptrdiff_t>(y) * toStride, fromData + static_cast<std::ptrdiff_t>(y) * fromStride, bytes);
+        gst_video_frame_unmap(&from);
+    }
+    gst_video_frame_unmap(&to);
+    return out;
+}
+
+// The canvas ready to draw on: the frame last sent if no one else holds it
+// any more, otherwise a copy of it (at the negotiated size: a canvas of a new
+// size keeps what the old one showed where they overlap, as a resized window
+// does, and the plug-in centres new points in the new size).
+bool writablePicture(ElementState& s) {
+    const bool sameSize = s.picture != nullptr && GST_VIDEO_INFO_WIDTH(&s.pictureInfo) == GST_VIDEO_INFO_WIDTH(&s.video) &&
+                          GST_VIDEO_INFO_HEIGHT(&s.pictureInfo) == GST_VIDEO_INFO_HEIGHT(&s.video);
+    if (sameSize && gst_buffer_is_writable(s.picture)) return true;
+    GstBuffer* fresh = newPicture(s, s.picture, s.pictureInfo);
+    if (fresh == nullptr) return false;
+    if (s.picture != nullptr) gst_buffer_unref(s.picture);
+    s.picture = fresh;
+    s.pictureInfo = s.video;
+    return true;
 }
 
 void dropPool(ElementState& s) {
@@ -267,7 +303,6 @@ bool negotiate(GstElement* element, ElementState& s) {
                          GST_VIDEO_INFO_FPS_D(&video) != GST_VIDEO_INFO_FPS_D(&s.video);
     s.video = video;
     s.haveVideo = true;
-    resizeCanvas(s, GST_VIDEO_INFO_WIDTH(&video), GST_VIDEO_INFO_HEIGHT(&video));
     // Blocks are cut at the frame rate: a new one begins a new run.
     if (newRate) s.restartDue = true;
     return true;
@@ -284,34 +319,35 @@ GstFlowReturn drawAndPush(GstElement* element, ElementState& s) {
     const GstClockTime end = sampleTime(s, s.blocks.frameStartSample(frame + 1));
     // Controlled properties follow the stream's time.
     gst_object_sync_values(GST_OBJECT(element), start);
-    try {
-        applyPending(element, s);
-        s.module->displaySoundData(&s.canvas, s.block.data(), static_cast<uint32_t>(s.block.size()));
-    } catch (const std::exception& error) {
-        GST_ELEMENT_ERROR(element, LIBRARY, FAILED, ("%s", error.what()), ("plug-in %s, frame %" G_GINT64_FORMAT, s.plugin->file.c_str(), frame + 1));
+    if (!writablePicture(s)) {
+        if (GST_PAD_IS_FLUSHING(s.srcpad)) return GST_FLOW_FLUSHING;
+        GST_ELEMENT_ERROR(element, RESOURCE, NO_SPACE_LEFT, ("no video frame to draw on"), (nullptr));
         return GST_FLOW_ERROR;
     }
-
-    GstBuffer* out = nullptr;
-    const GstFlowReturn acquired = gst_buffer_pool_acquire_buffer(s.pool, &out, nullptr);
-    if (acquired != GST_FLOW_OK) return acquired;
     GstVideoFrame picture;
-    if (!gst_video_frame_map(&picture, &s.video, out, GST_MAP_WRITE)) {
-        gst_buffer_unref(out);
+    if (!gst_video_frame_map(&picture, &s.pictureInfo, s.picture, GST_MAP_READWRITE)) {
         GST_ELEMENT_ERROR(element, STREAM, FAILED, ("cannot map a video frame"), (nullptr));
         return GST_FLOW_ERROR;
     }
-    auto* to = static_cast<guint8*>(GST_VIDEO_FRAME_PLANE_DATA(&picture, 0));
-    const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&picture, 0);
-    const auto rowBytes = static_cast<std::size_t>(s.canvas.width) * 4;
-    for (int y = 0; y < s.canvas.height; ++y)
-        std::memcpy(to + static_cast<std::ptrdiff_t>(y) * stride, s.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(s.canvas.width), rowBytes);
+    LumCanvas canvas{GST_VIDEO_FRAME_WIDTH(&picture), GST_VIDEO_FRAME_HEIGHT(&picture), GST_VIDEO_FRAME_PLANE_STRIDE(&picture, 0),
+                     static_cast<uint32_t*>(GST_VIDEO_FRAME_PLANE_DATA(&picture, 0))};
+    try {
+        applyPending(element, s);
+        s.module->displaySoundData(&canvas, s.block.data(), static_cast<uint32_t>(s.block.size()));
+    } catch (const std::exception& error) {
+        gst_video_frame_unmap(&picture);
+        GST_ELEMENT_ERROR(element, LIBRARY, FAILED, ("%s", error.what()),
+                          ("plug-in %s, frame %" G_GINT64_FORMAT, s.plugin->file.c_str(), frame + 1));
+        return GST_FLOW_ERROR;
+    }
     gst_video_frame_unmap(&picture);
+    GstBuffer* out = s.picture;
     GST_BUFFER_PTS(out) = start;
     GST_BUFFER_DURATION(out) = end - start;
     GST_BUFFER_OFFSET(out) = static_cast<guint64>(frame);
+    GST_BUFFER_FLAG_UNSET(out, GST_BUFFER_FLAG_DISCONT);
     if (frame == 0) GST_BUFFER_FLAG_SET(out, GST_BUFFER_FLAG_DISCONT);
-    return gst_pad_push(s.srcpad, out);
+    return gst_pad_push(s.srcpad, gst_buffer_ref(out));
 }
 
 // Cuts and draws every block whose sound is here (at the end, the short rest too).
@@ -468,6 +504,7 @@ GstStateChangeReturn changeState(GstElement* element, GstStateChange transition)
     switch (transition) {
         case GST_STATE_CHANGE_PAUSED_TO_READY:
             endRun(element, s);
+            clearCanvas(s);
             dropPool(s);
             s.haveAudio = s.haveVideo = false;
             s.blocks.incoming().clear();
@@ -504,6 +541,7 @@ void instanceInit(GTypeInstance* instance, gpointer klass) {
 
 void finalize(GObject* object) {
     auto* self = reinterpret_cast<LumVisualizer*>(object);
+    clearCanvas(*self->state);
     dropPool(*self->state);
     delete self->state;
     self->state = nullptr;
