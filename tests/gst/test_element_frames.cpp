@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "element_support.h"
+#include "sound_files.h"
 #include "host/sound/sound_block.h"
 
 namespace {
@@ -57,6 +58,41 @@ TEST_F(ElementFrames, LaunchLineGivesLumhostsRawFramesAtTwoSizesAndTwoRates) {
         for (std::size_t frame = 0; frame * frameBytes < expected.size(); ++frame)
             ASSERT_EQ(actual.compare(frame * frameBytes, frameBytes, expected, frame * frameBytes, frameBytes), 0) << "frame " << frame;
         EXPECT_TRUE(gsttest::anyLit(actual.substr(actual.size() - frameBytes)));
+    }
+}
+
+// Each sample format a WAV file may hold reaches the plug-in as lumhost's
+// decoding path gives it: 8-bit, 24-bit and 32-bit integers, 32- and 64-bit
+// floats, and mono sound feeding both axes.
+TEST_F(ElementFrames, EverySampleFormatGivesLumhostsFrames) {
+    hosttest::Scratch scratch;
+    const auto sound = scratch.path("swing.wav");
+    gsttest::writeSwingSound(sound, 22050, 1.2);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> formats = {
+        {"u8", {"-c:a", "pcm_u8"}},       {"s24", {"-c:a", "pcm_s24le"}}, {"s32", {"-c:a", "pcm_s32le"}},
+        {"f32", {"-c:a", "pcm_f32le"}},   {"f64", {"-c:a", "pcm_f64le"}}, {"mono", {"-ac", "1", "-c:a", "pcm_s16le"}},
+    };
+    for (const auto& [name, codec] : formats) {
+        SCOPED_TRACE(name);
+        const auto file = scratch.path(name + ".wav");
+        std::vector<std::string> args = {"-i", sound};
+        args.insert(args.end(), codec.begin(), codec.end());
+        args.push_back(file);
+        ASSERT_TRUE(hosttest::runFfmpeg(args));
+        // 8-bit sound needs a larger figure to show.
+        const std::string zoom = name == "u8" ? "60" : "2";
+        const auto expected = gsttest::lumhostFrames(scratch, file, 120, 90, 25, {"zoom-factor=" + zoom});
+        const auto out = scratch.path(name + ".raw");
+        std::string errors;
+        ASSERT_EQ(gsttest::launch("filesrc location=" + file + " ! wavparse ! lum_gyrotrail zoom-factor=" + zoom +
+                                      " ! video/x-raw,format=BGRx,width=120,height=90,framerate=25/1 ! filesink location=" + out,
+                                  &errors),
+                  0)
+            << errors;
+        const auto actual = hosttest::readFile(out);
+        EXPECT_EQ(actual.size(), expected.size());
+        EXPECT_TRUE(actual == expected) << "the frames differ";
+        EXPECT_TRUE(gsttest::anyLit(actual));
     }
 }
 
