@@ -26,6 +26,12 @@ TEST(ElementBridge, CrashInTheModuleIsAnElementErrorNamingTheEntryPoint) {
     // program, as lumhost finds it beside itself in the build tree.
     gsttest::startGstreamer({"LUM_PATH=" + scratch.dir().string(), "GST_REGISTRY=" + scratch.path("registry.bin"), "GST_REGISTRY_FORK=no",
                              "WINEPREFIX=" + std::string(BRIDGE_WINE_PREFIX)});
+    // Registered with the names of its information record, read through the bridge.
+    GstElementFactory* factory = gst_element_factory_find("lum_crashes_in_display");
+    ASSERT_NE(factory, nullptr);
+    EXPECT_STREQ(gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME), "Misbehaving test module");
+    EXPECT_STREQ(gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS), "Visualization");
+    gst_object_unref(factory);
     GstHarness* h = gst_harness_new("lum_crashes_in_display");
     ASSERT_NE(h, nullptr);
     GstBus* bus = gst_bus_new();

@@ -69,6 +69,11 @@ TEST(ElementRegistry, PluginsThatDoNotLoadAreLeftOutAndTheRestRegister) {
     EXPECT_NE(inspect.find("lacks the entry point"), std::string::npos) << inspect;
     EXPECT_NE(inspect.find("leaving out " + scratch.path("crashes_in_init.lum") + ": crashed while loading"), std::string::npos) << inspect;
     EXPECT_NE(inspect.find("leaving out " + scratch.path("notes.lum")), std::string::npos) << inspect;
+
+    // A plug-in added to the folder later is found without clearing the registry.
+    std::filesystem::copy_file(GYROTRAIL_MODULE_PATH, scratch.path("third.lum"));
+    const auto again = commandOutput(environment + " gst-inspect-1.0 lum");
+    EXPECT_NE(again.find("lum_third"), std::string::npos) << again;
 }
 
 }  // namespace
