@@ -4,7 +4,6 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <mutex>

@@ -2,6 +2,14 @@
 // frame drawn by a .lum plug-in onto a canvas of the element's own. One
 // GType per plug-in, all derived from GstLumVisualizer, whose class carries
 // the plug-in's description; the settings are the class's properties.
+//
+// It does what pbutils' GstAudioVisualizer does (caps and their
+// renegotiation, frame times from the sound's, latency, a pool of frames)
+// without deriving from it: that class feeds a fixed, truncated number of
+// 16-bit samples a frame and, between buffers, lets a frame's samples overlap
+// the next one's, and it clears or shades every frame; a .lum plug-in must
+// see lumhost's blocks (the remainder carried, every sample exactly once) and
+// draws each frame over the last.
 #pragma once
 
 #include <gst/gst.h>
