@@ -6,8 +6,8 @@
 // It does what pbutils' GstAudioVisualizer does (caps and their
 // renegotiation, frame times from the sound's, latency, a pool of frames)
 // without deriving from it: that class feeds a fixed, truncated number of
-// 16-bit samples a frame and, between buffers, lets a frame's samples overlap
-// the next one's, and it clears or shades every frame; a .lum plug-in must
+// samples a frame and, at the end of each incoming buffer, lets a frame's
+// samples overlap the next one's, and it clears or shades every frame; a .lum plug-in must
 // see lumhost's blocks (the remainder carried, every sample exactly once) and
 // draws each frame over the last.
 #pragma once
