@@ -52,6 +52,7 @@ struct ElementState {
     std::vector<int32_t> values;                       // by property, as last set or applied
     std::vector<std::size_t> setOrder;                 // properties the application set, in order
     std::vector<std::pair<uint32_t, int32_t>> pending; // id, value: not applied yet
+    bool loaded = false;                               // whether `module` takes settings
 
     std::unique_ptr<lumhost::PluginModule> module;
     bool running = false;      // between lumStart and lumEnd
@@ -126,7 +127,7 @@ void setProperty(GObject* object, guint propertyId, const GValue* value, GParamS
     s.values[index] = setting;
     s.setOrder.erase(std::remove(s.setOrder.begin(), s.setOrder.end(), index), s.setOrder.end());
     s.setOrder.push_back(index);
-    if (s.module) s.pending.emplace_back(properties[index].probed.param.id, setting);
+    if (s.loaded) s.pending.emplace_back(properties[index].probed.param.id, setting);
 }
 
 void getProperty(GObject* object, guint propertyId, GValue* value, GParamSpec* spec) {
@@ -159,6 +160,7 @@ bool loadPlugin(GstElement* element, ElementState& s) {
         std::lock_guard lock(s.settingsLock);
         s.pending.clear();
         for (const auto index : s.setOrder) s.pending.emplace_back(s.plugin->properties[index].probed.param.id, s.values[index]);
+        s.loaded = true;
     } catch (const std::exception& error) {
         s.module.reset();
         GST_ELEMENT_ERROR(element, LIBRARY, INIT, ("%s", error.what()), ("plug-in %s", s.plugin->file.c_str()));
@@ -508,7 +510,15 @@ GstStateChangeReturn changeState(GstElement* element, GstStateChange transition)
             s.haveAudio = s.haveVideo = false;
             s.blocks.incoming().clear();
             break;
-        case GST_STATE_CHANGE_READY_TO_NULL: s.module.reset(); break;
+        case GST_STATE_CHANGE_READY_TO_NULL: {
+            {
+                std::lock_guard lock(s.settingsLock);
+                s.loaded = false;
+                s.pending.clear();
+            }
+            s.module.reset();
+            break;
+        }
         default: break;
     }
     return result;
