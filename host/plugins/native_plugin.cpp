@@ -1,12 +1,54 @@
 // An ELF plug-in in lumhost's own process: dlopen by path, dlsym of the
 // seven entry points by name.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "host/base/host_error.h"
 #include "host/plugins/plugin_module.h"
 
 namespace lumhost {
 namespace {
+
+// The dynamic loader keeps one copy of a file however often it is opened, so
+// a private copy is the file's bytes in an anonymous memory file, opened
+// through /proc. The memory file stays open while the copy is loaded: its
+// number names the copy, and a later copy must not reuse the name.
+int privateCopy(const std::string& path) {
+    const int from = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) throw HostError("cannot load plug-in " + path + ": " + std::strerror(errno));
+    const int copy = ::memfd_create("lum-plugin", MFD_CLOEXEC);
+    if (copy < 0) {
+        const int error = errno;
+        ::close(from);
+        throw HostError("cannot copy plug-in " + path + ": " + std::strerror(error));
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const auto got = ::read(from, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got == 0) break;
+        bool written = got > 0;
+        for (ssize_t done = 0; written && done < got;) {
+            const auto put = ::write(copy, buffer + done, static_cast<std::size_t>(got - done));
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) written = false;
+            else done += put;
+        }
+        if (!written) {
+            const int error = errno;
+            ::close(from);
+            ::close(copy);
+            throw HostError("cannot copy plug-in " + path + ": " + std::strerror(error));
+        }
+    }
+    ::close(from);
+    return copy;
+}
 
 template <class Function>
 void findEntry(void* handle, const std::string& path, const char* name, Function& out) {
@@ -17,12 +59,17 @@ void findEntry(void* handle, const std::string& path, const char* name, Function
 
 class NativePlugin final : public PluginBackend {
 public:
-    explicit NativePlugin(const std::string& path) {
+    NativePlugin(const std::string& path, ModuleSharing sharing) {
         // dlopen searches the library path for a bare name; a plug-in is always a file.
-        const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+        std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+        if (sharing == ModuleSharing::ownCopy) {
+            copy_ = privateCopy(path);
+            file = "/proc/self/fd/" + std::to_string(copy_);
+        }
         handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle_ == nullptr) {
             const char* reason = dlerror();
+            if (copy_ >= 0) ::close(copy_);
             throw HostError("cannot load plug-in " + path + ": " + (reason != nullptr ? reason : "not a loadable library"));
         }
         try {
@@ -35,10 +82,14 @@ public:
             findEntry(handle_, path, "lumDisplaySoundData", displaySoundData_);
         } catch (...) {
             dlclose(handle_);
+            if (copy_ >= 0) ::close(copy_);
             throw;
         }
     }
-    ~NativePlugin() override { dlclose(handle_); }
+    ~NativePlugin() override {
+        dlclose(handle_);
+        if (copy_ >= 0) ::close(copy_);
+    }
     NativePlugin(const NativePlugin&) = delete;
     NativePlugin& operator=(const NativePlugin&) = delete;
 
@@ -54,6 +105,7 @@ public:
 
 private:
     void* handle_ = nullptr;
+    int copy_ = -1;  // the private copy's memory file
     decltype(&::lumInit) init_ = nullptr;
     decltype(&::lumStart) start_ = nullptr;
     decltype(&::lumEnd) end_ = nullptr;
@@ -65,6 +117,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<PluginBackend> loadNativePlugin(const std::string& path) { return std::make_unique<NativePlugin>(path); }
+std::unique_ptr<PluginBackend> loadNativePlugin(const std::string& path, ModuleSharing sharing) {
+    return std::make_unique<NativePlugin>(path, sharing);
+}
 
 }  // namespace lumhost

@@ -9,12 +9,12 @@
 
 namespace lumhost {
 
-PluginModule::PluginModule(const std::string& path) : path_(path) {
+PluginModule::PluginModule(const std::string& path, ModuleSharing sharing) : path_(path) {
     if (::access(path.c_str(), F_OK) != 0) throw HostError("cannot load plug-in " + path + ": " + std::strerror(errno));
     const auto type = identifyPluginFile(path);
     kind_ = type.kind;
     switch (type.kind) {
-        case PluginFileKind::elf: backend_ = loadNativePlugin(path); break;
+        case PluginFileKind::elf: backend_ = loadNativePlugin(path, sharing); break;
         case PluginFileKind::pe32:
         case PluginFileKind::pe32plus: backend_ = loadWindowsPlugin(path, type.kind); break;
         case PluginFileKind::other: throw HostError("cannot load plug-in " + path + ": it is " + type.description + ", not a plug-in");

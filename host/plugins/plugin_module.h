@@ -12,11 +12,18 @@
 
 namespace lumhost {
 
+// How many hosts of one process may share a loaded module. A module keeps
+// one figure for the whole process, so a host that runs a plug-in beside
+// another of the same file (two GStreamer elements) asks for a copy of its
+// own: for an ELF file a private copy of the library, for a Windows DLL a
+// bridge of its own (which every Windows module has anyway).
+enum class ModuleSharing { shared, ownCopy };
+
 class PluginModule {
 public:
     // Loads the file and finds every entry point by name; throws HostError
     // if the file is not a plug-in lumhost can load or lacks an entry point.
-    explicit PluginModule(const std::string& path);
+    explicit PluginModule(const std::string& path, ModuleSharing sharing = ModuleSharing::shared);
     ~PluginModule();
     PluginModule(const PluginModule&) = delete;
     PluginModule& operator=(const PluginModule&) = delete;
@@ -46,7 +53,7 @@ private:
 };
 
 // The seven entry points of an ELF shared object, found with dlopen and dlsym.
-std::unique_ptr<PluginBackend> loadNativePlugin(const std::string& path);
+std::unique_ptr<PluginBackend> loadNativePlugin(const std::string& path, ModuleSharing sharing = ModuleSharing::shared);
 
 // A Windows DLL hosted out of process; throws HostError where that cannot be done.
 std::unique_ptr<PluginBackend> loadWindowsPlugin(const std::string& path, PluginFileKind kind);

@@ -133,6 +133,13 @@ std::optional<int32_t> setParam(const PluginModule& plugin, uint32_t id, int32_t
     return record.info.value;
 }
 
+std::optional<ValueRange> clampRange(const PluginModule& plugin, uint32_t id) {
+    const auto low = setParam(plugin, id, INT32_MIN);
+    const auto high = setParam(plugin, id, INT32_MAX);
+    if (!low || !high || *low > *high || (*low == INT32_MIN && *high == INT32_MAX)) return std::nullopt;
+    return ValueRange{*low, *high};
+}
+
 ParamAssignment parseAssignment(const std::string& text, bool byName) {
     const auto equals = text.find('=');
     const char* option = byName ? "--set NAME=VALUE" : "--param ID=VALUE";

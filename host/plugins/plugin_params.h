@@ -31,6 +31,12 @@ struct ValueRange {
     int32_t high;
 };
 
+// The range a setting takes, found by asking the plug-in to clamp the lowest
+// and the highest 32-bit values; nothing if it takes both as they come (or
+// does not know the id). It leaves the setting at its upper bound: call it on
+// a module whose settings do not matter yet.
+std::optional<ValueRange> clampRange(const PluginModule& plugin, uint32_t id);
+
 // The "(low-high)" range a description names, if any.
 std::optional<ValueRange> rangeFromDescription(const std::string& description);
 

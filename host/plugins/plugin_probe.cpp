@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -23,7 +25,9 @@ std::string oneLine(std::string text) {
     return text;
 }
 
-// The child's answer: "ok" and three lines, or "error" and the reason.
+// The child's answer: "ok", three lines of the record (lumhost list's),
+// three more, the number of settings and four lines for each; or "error" and
+// the reason.
 std::string describe(const std::string& file) {
     try {
         PluginModule plugin(file);
@@ -31,8 +35,21 @@ std::string describe(const std::string& file) {
         const auto& info = record.info;
         auto name = fieldText(info.shortName, sizeof info.shortName);
         if (name.empty()) name = fieldText(info.longName, sizeof info.longName);
-        return "ok\n" + oneLine(name) + "\n" + oneLine(fieldText(info.version, sizeof info.version)) + "\n" +
-               oneLine(fieldText(info.vendor, sizeof info.vendor)) + "\n";
+        std::string answer = "ok\n" + oneLine(name) + "\n" + oneLine(fieldText(info.version, sizeof info.version)) + "\n" +
+                             oneLine(fieldText(info.vendor, sizeof info.vendor)) + "\n" +
+                             oneLine(fieldText(info.longName, sizeof info.longName)) + "\n" +
+                             oneLine(fieldText(info.copyright, sizeof info.copyright)) + "\n" +
+                             oneLine(fieldText(info.url, sizeof info.url)) + "\n";
+        // Every setting as lumInit left it, before the ranges are asked for.
+        const auto params = listParams(plugin);
+        answer += std::to_string(params.size()) + "\n";
+        for (const auto& param : params) {
+            const auto range = clampRange(plugin, param.id);
+            answer += std::to_string(param.id) + " " + std::to_string(param.type) + " " + std::to_string(param.value) +
+                      (range ? " " + std::to_string(range->low) + " " + std::to_string(range->high) : std::string()) + "\n" +
+                      oneLine(param.name) + "\n" + oneLine(param.description) + "\n";
+        }
+        return answer;
     } catch (const std::exception& error) {
         return "error\n" + oneLine(error.what()) + "\n";
     }
@@ -70,6 +87,33 @@ std::string nextLine(const std::string& text, std::size_t& at) {
     return line;
 }
 
+// The record's lines after "ok"; false if the answer is cut short.
+bool readRecord(const std::string& answer, std::size_t& at, PluginProbe& probe) {
+    probe.displayName = nextLine(answer, at);
+    probe.version = nextLine(answer, at);
+    probe.vendor = nextLine(answer, at);
+    probe.longName = nextLine(answer, at);
+    probe.copyright = nextLine(answer, at);
+    probe.url = nextLine(answer, at);
+    const auto count = std::strtoul(nextLine(answer, at).c_str(), nullptr, 10);
+    for (unsigned long i = 0; i < count && at < answer.size(); ++i) {
+        ProbedParam probed;
+        long long numbers[5] = {};
+        const auto line = nextLine(answer, at);
+        const int read = std::sscanf(line.c_str(), "%lld %lld %lld %lld %lld", &numbers[0], &numbers[1], &numbers[2],
+                                     &numbers[3], &numbers[4]);
+        if (read < 3) return false;
+        probed.param.id = static_cast<uint32_t>(numbers[0]);
+        probed.param.type = static_cast<int32_t>(numbers[1]);
+        probed.param.value = static_cast<int32_t>(numbers[2]);
+        if (read == 5) probed.range = ValueRange{static_cast<int32_t>(numbers[3]), static_cast<int32_t>(numbers[4])};
+        probed.param.name = nextLine(answer, at);
+        probed.param.description = nextLine(answer, at);
+        probe.params.push_back(std::move(probed));
+    }
+    return at == answer.size();
+}
+
 }  // namespace
 
 PluginProbe probePlugin(const std::string& file, unsigned seconds) {
@@ -90,9 +134,7 @@ PluginProbe probePlugin(const std::string& file, unsigned seconds) {
         std::size_t at = 0;
         probe.loaded = nextLine(answer, at) == "ok";
         if (probe.loaded) {
-            probe.displayName = nextLine(answer, at);
-            probe.version = nextLine(answer, at);
-            probe.vendor = nextLine(answer, at);
+            readRecord(answer, at, probe);
         } else {
             probe.error = nextLine(answer, at);
         }
@@ -132,10 +174,8 @@ PluginProbe probePlugin(const std::string& file, unsigned seconds) {
     std::size_t at = 0;
     const auto kind = nextLine(answer, at);
     if (kind == "ok") {
-        probe.displayName = nextLine(answer, at);
-        probe.version = nextLine(answer, at);
-        probe.vendor = nextLine(answer, at);
-        probe.loaded = WIFEXITED(status) && WEXITSTATUS(status) == 0 && at == answer.size();
+        const bool whole = readRecord(answer, at, probe);
+        probe.loaded = WIFEXITED(status) && WEXITSTATUS(status) == 0 && whole;
         if (!probe.loaded) probe.error = "its probe ended abnormally";
     } else if (kind == "error") {
         probe.error = nextLine(answer, at);

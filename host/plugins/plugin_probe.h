@@ -3,9 +3,19 @@
 // not a library, lacks an entry point, crashes or hangs is only reported.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "host/plugins/plugin_params.h"
 
 namespace lumhost {
+
+// A setting as lumInit leaves it, with the range the plug-in clamps it to.
+struct ProbedParam {
+    ParamDescription param;
+    std::optional<ValueRange> range;
+};
 
 struct PluginProbe {
     bool loaded = false;
@@ -15,6 +25,11 @@ struct PluginProbe {
     std::string vendor;
     bool windows = false;  // a Windows DLL, hosted through the bridge
     bool runsHere = true;  // false: a module this machine can never run (`error` says why); not loaded
+    // The rest of the information record, and the settings.
+    std::string longName;
+    std::string copyright;
+    std::string url;
+    std::vector<ProbedParam> params;
 };
 
 // Loads `file`, calls lumInit and reads the record; gives up after `seconds`.

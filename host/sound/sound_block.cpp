@@ -11,7 +11,11 @@ int8_t toSigned8(float sample) {
     return static_cast<int8_t>(std::lrint(scaled));
 }
 
-int64_t frameStart(int64_t frame, int sampleRate, int fps) { return frame * sampleRate / fps; }
+int64_t frameStart(int64_t frame, int sampleRate, int fps) { return frameStart(frame, sampleRate, fps, 1); }
+
+int64_t frameStart(int64_t frame, int sampleRate, int fpsNumerator, int fpsDenominator) {
+    return frame * sampleRate * fpsDenominator / fpsNumerator;
+}
 
 int64_t framesFor(int64_t sampleFrames, int sampleRate, int fps) {
     if (sampleFrames <= 0) return 0;

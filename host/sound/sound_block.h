@@ -29,6 +29,10 @@ int8_t toSigned8(float sample);
 // First sample frame of video frame `frame` at `fps` frames per second.
 int64_t frameStart(int64_t frame, int sampleRate, int fps);
 
+// The same at a rate of `fpsNumerator`/`fpsDenominator` frames per second
+// (30000/1001 and the like); an integer rate gives what the one above gives.
+int64_t frameStart(int64_t frame, int sampleRate, int fpsNumerator, int fpsDenominator);
+
 // Video frames needed to show `sampleFrames` of sound (the last may be short).
 int64_t framesFor(int64_t sampleFrames, int sampleRate, int fps);
 

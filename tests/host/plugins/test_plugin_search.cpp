@@ -111,6 +111,26 @@ TEST(PluginProbe, ReadsTheRecordOrSaysWhyNot) {
     EXPECT_EQ(good.displayName, "Gyrotrailscope");
     EXPECT_EQ(good.version, "1.0");
     EXPECT_EQ(good.vendor, "Norvandelworks");
+    EXPECT_EQ(good.longName, "Gyrotrailscope");
+    // Every setting with its default, and the range the plug-in clamps it to.
+    ASSERT_EQ(good.params.size(), 6u);
+    const auto& width = good.params[1];
+    EXPECT_EQ(width.param.name, "Line width");
+    EXPECT_EQ(width.param.type, PARAMTYPE_INTEGER);
+    EXPECT_EQ(width.param.value, 10);
+    ASSERT_TRUE(width.range);
+    EXPECT_EQ(width.range->low, 1);
+    EXPECT_EQ(width.range->high, 50);
+    const auto& zoom = good.params[5];
+    EXPECT_EQ(zoom.param.value, 90);
+    ASSERT_TRUE(zoom.range);
+    EXPECT_EQ(zoom.range->low, 1);
+    EXPECT_EQ(zoom.range->high, 99);
+    // A colour and a toggle take any value as it comes.
+    EXPECT_EQ(good.params[0].param.name, "Color");
+    EXPECT_FALSE(good.params[0].range);
+    EXPECT_EQ(good.params[4].param.description, "Fade out line.");
+    EXPECT_FALSE(good.params[4].range);
 
     const auto lacking = probePlugin(LACKS_ENTRY_PATH);
     EXPECT_FALSE(lacking.loaded);

@@ -58,6 +58,20 @@ TEST(Slicing, FramesCoverTheSoundWithoutGapsOrOverlap) {
     EXPECT_EQ(framesFor(int64_t{48000} * 3600 * 10, 48000, 60), 60 * 3600 * 10) << "ten hours, no overflow";
 }
 
+TEST(Slicing, FractionalFrameRatesCarryTheRemainderToo) {
+    // A whole rate written as a fraction cuts as the whole rate does.
+    for (int64_t frame : {0, 1, 7, 12345})
+        EXPECT_EQ(frameStart(frame, 44100, 48, 2), frameStart(frame, 44100, 24)) << frame;
+    // 29.97 fps: 1471.47 sample frames a frame, so starts run 0, 1471, 2942, 4414 and
+    // 30000 frames end exactly on the 1001 seconds they take.
+    EXPECT_EQ(frameStart(1, 44100, 30000, 1001), 1471);
+    EXPECT_EQ(frameStart(3, 44100, 30000, 1001), 4414);
+    EXPECT_EQ(frameStart(30000, 44100, 30000, 1001), int64_t{44100} * 1001);
+    // Ten hours at 59.94 fps and 192 kHz, no overflow.
+    const int64_t tenHours = int64_t{60000} * 36000 / 1001;
+    EXPECT_EQ(frameStart(tenHours, 192000, 60000, 1001), tenHours * 192000 * 1001 / 60000);
+}
+
 TEST(DemoSignal, TwentySecondsOfMovingStereoThatStaysInTheFrame) {
     auto demo = makeDemoSignal();
     ASSERT_EQ(demo->channels(), 2);

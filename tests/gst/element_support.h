@@ -1,0 +1,56 @@
+// What the element's tests share: GStreamer started on the element library
+// of this build, a sound file made for the test, lumhost's own frames of it,
+// a pipeline's frames, and the plug-in driven directly for reference frames.
+#pragma once
+
+#include <gst/gst.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host_runner.h"
+
+namespace gsttest {
+
+// GST_PLUGIN_PATH on the build's element library, a registry of the tests'
+// own (so the user's is never touched), then gst_init. `extra` are more
+// "NAME=value" settings made first (LUM_PATH, GST_REGISTRY_FORK, ...).
+void startGstreamer(const std::vector<std::string>& extra = {});
+
+// The same settings for a program the test runs, as an `env` command prefix.
+std::string gstEnvironment(const std::vector<std::string>& extra = {});
+
+// A stereo 16-bit WAV of slow swings of different shape on each channel,
+// loud enough for a figure that stays on a small canvas at zoom factor 2.
+void writeSwingSound(const std::string& path, int rate, double seconds);
+
+// The sample frames of such a file's sound as lumhost reads them: floats.
+std::vector<float> swingSamples(int rate, long frames);
+
+// lumhost render SOUND -o - --size WxH --fps F and the --set options.
+std::string lumhostFrames(const hosttest::Scratch& scratch, const std::string& sound, int width, int height, int fps,
+                          const std::vector<std::string>& sets);
+
+// Runs a gst-launch-1.0 pipeline description to its end; its exit status.
+int launch(const std::string& pipeline, std::string* errors = nullptr);
+
+// Pulls up to `count` frames from the appsink named "out" of a running
+// pipeline, each frame's bytes as one string.
+std::vector<std::string> pullFrames(GstElement* pipeline, int count);
+
+// Any pixel not black.
+bool anyLit(const std::string& frame);
+
+// The frames gyrotrail draws for `blocks` when driven directly (its own copy
+// of the module): after lumInit, the `settings` (id, value) are applied
+// before the frame whose index goes with them, lumStart, one block a frame.
+struct TimedSetting {
+    int beforeFrame;
+    uint32_t id;
+    int32_t value;
+};
+std::vector<std::string> referenceFrames(const std::vector<std::vector<int8_t>>& blocks, int width, int height,
+                                         const std::vector<TimedSetting>& settings);
+
+}  // namespace gsttest

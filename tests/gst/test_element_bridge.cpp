@@ -1,0 +1,88 @@
+// A Windows module as an element: hosted through the bridge under Wine, a
+// module that crashes or hangs inside lumDisplaySoundData gives an element
+// error naming the entry point and stops the stream, and the process lives on.
+#include <gst/check/gstharness.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "element_support.h"
+
+namespace {
+
+const std::string crossFolder = std::string(CROSS_BUILD_ROOT) + "/win64";
+
+struct Failure {
+    std::string module;  // a test module that fails at its 30th frame
+    std::string how;     // what the error says of it
+};
+
+void PrintTo(const Failure& failure, std::ostream* out) { *out << failure.module; }
+
+class ElementBridge : public ::testing::TestWithParam<Failure> {};
+
+TEST_P(ElementBridge, FailureInTheModuleIsAnElementErrorNamingTheEntryPoint) {
+    const std::string name = GetParam().module;
+    const auto module = crossFolder + "/test-modules/" + name + ".lum";
+    if (!std::filesystem::exists(module) || !std::filesystem::exists(crossFolder + "/lumbridge64.exe"))
+        GTEST_SKIP() << module << " or lumbridge64.exe is missing: build the win64 preset first";
+    if (std::system("command -v wine >/dev/null 2>&1 && command -v Xvfb >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Wine or Xvfb is not installed";
+    hosttest::Scratch scratch;
+    std::filesystem::create_symlink(module, scratch.path(name + ".lum"));
+    // Registered in this process, so the bridge is found beside this test
+    // program, as lumhost finds it beside itself in the build tree.
+    gsttest::startGstreamer({"LUM_PATH=" + scratch.dir().string(), "GST_REGISTRY=" + scratch.path("registry.bin"), "GST_REGISTRY_FORK=no",
+                             "WINEPREFIX=" + std::string(BRIDGE_WINE_PREFIX)});
+    // Registered with the names of its information record, read through the bridge.
+    GstElementFactory* factory = gst_element_factory_find(("lum_" + name).c_str());
+    ASSERT_NE(factory, nullptr);
+    EXPECT_STREQ(gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME), "Misbehaving test module");
+    EXPECT_STREQ(gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS), "Visualization");
+    gst_object_unref(factory);
+    GstHarness* h = gst_harness_new(("lum_" + name).c_str());
+    ASSERT_NE(h, nullptr);
+    GstBus* bus = gst_bus_new();
+    gst_element_set_bus(h->element, bus);
+    gst_harness_play(h);
+    gst_harness_set_sink_caps_str(h, "video/x-raw,format=BGRx,width=64,height=48,framerate=30/1,pixel-aspect-ratio=1/1");
+    gst_harness_set_src_caps_str(h, "audio/x-raw,format=S16LE,layout=interleaved,rate=44100,channels=1");
+    std::vector<int16_t> silence(1470, 0);
+    int frames = 0;
+    GstFlowReturn result = GST_FLOW_OK;
+    for (int i = 0; i < 40 && result == GST_FLOW_OK; ++i) {
+        result = gst_harness_push(h, gst_buffer_new_memdup(silence.data(), silence.size() * sizeof(int16_t)));
+        if (result == GST_FLOW_OK) {
+            gst_buffer_unref(gst_harness_pull(h));
+            ++frames;
+        }
+    }
+    EXPECT_EQ(result, GST_FLOW_ERROR);
+    // The module fails at its 30th frame; the 29 before it arrive.
+    EXPECT_EQ(frames, 29);
+    GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
+    ASSERT_NE(message, nullptr);
+    GError* error = nullptr;
+    gchar* debug = nullptr;
+    gst_message_parse_error(message, &error, &debug);
+    const std::string text = error->message;
+    EXPECT_NE(text.find("lumDisplaySoundData"), std::string::npos) << text;
+    EXPECT_NE(text.find(GetParam().how), std::string::npos) << text;
+    EXPECT_NE(text.find("at frame 30"), std::string::npos) << text;
+    EXPECT_EQ(GST_MESSAGE_SRC(message), GST_OBJECT(h->element));
+    g_error_free(error);
+    g_free(debug);
+    gst_message_unref(message);
+    gst_harness_teardown(h);
+    gst_object_unref(bus);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modules, ElementBridge,
+                         ::testing::Values(Failure{"crashes_in_display", "crashed (exception"},
+                                           Failure{"hangs_in_display", "did not return within 5 s"}),
+                         [](const auto& info) { return info.param.module; });
+
+}  // namespace
