@@ -28,17 +28,18 @@ bool sameFolder(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
-std::vector<fs::path> elementSearchFolders() {
-    auto setting = lumhost::currentSearchSetting();
+fs::path lumhostFolder() {
     const auto folder = libraryFolder();
     // In the build tree lumhost and the plug-ins it built sit one folder up;
     // installed, lumhost is where the install puts programs.
-    if (folder.empty())
-        setting.executableFolder.clear();
-    else if (sameFolder(folder, LUMGST_BUILD_FOLDER))
-        setting.executableFolder = LUMGST_LUMHOST_BUILD_FOLDER;
-    else
-        setting.executableFolder = (folder / LUMGST_BINDIR_FROM_PLUGINDIR).lexically_normal();
+    if (folder.empty()) return {};
+    if (sameFolder(folder, LUMGST_BUILD_FOLDER)) return LUMGST_LUMHOST_BUILD_FOLDER;
+    return (folder / LUMGST_BINDIR_FROM_PLUGINDIR).lexically_normal();
+}
+
+std::vector<fs::path> elementSearchFolders() {
+    auto setting = lumhost::currentSearchSetting();
+    setting.executableFolder = lumhostFolder();
     return lumhost::pluginFolders(setting);
 }
 

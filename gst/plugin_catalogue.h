@@ -26,6 +26,11 @@ struct PluginDescription {
     std::vector<PropertySetting> properties;
 };
 
+// The folder of the lumhost installed (or built) with this library: the
+// element library stands in for lumhost's executable when it looks for
+// plug-ins and for the bridges that host Windows modules.
+std::filesystem::path lumhostFolder();
+
 // lumhost's search path, with the element library standing in for lumhost's
 // executable: the folders of $LUM_PATH, the user's, those beside the lumhost
 // installed (or built) with this library, and the machine's.

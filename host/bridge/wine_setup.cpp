@@ -31,15 +31,22 @@ bool executable(const std::string& file) { return !file.empty() && ::access(file
 // Beside lumhost; in the cross build folders of the same tree (lumhost in
 // build/native, the bridges in build/win32 and build/win64); where the
 // install puts them.
+fs::path& lumhostFolderSetting() {
+    static fs::path folder;
+    return folder;
+}
+
 std::string findBridge(bool sixtyFourBit) {
     const std::string name = sixtyFourBit ? "lumbridge64.exe" : "lumbridge32.exe";
     std::error_code error;
-    const auto self = fs::read_symlink("/proc/self/exe", error);
-    std::vector<fs::path> folders;
-    if (!error) {
-        const auto folder = self.parent_path();
-        folders = {folder, folder.parent_path() / (sixtyFourBit ? "win64" : "win32"), folder / LUMHOST_BRIDGE_DIR_FROM_BINDIR};
+    auto folder = lumhostFolderSetting();
+    if (folder.empty()) {
+        const auto self = fs::read_symlink("/proc/self/exe", error);
+        if (!error) folder = self.parent_path();
     }
+    std::vector<fs::path> folders;
+    if (!folder.empty())
+        folders = {folder, folder.parent_path() / (sixtyFourBit ? "win64" : "win32"), folder / LUMHOST_BRIDGE_DIR_FROM_BINDIR};
     std::string searched;
     for (const auto& folder : folders) {
         const auto file = (folder / name).lexically_normal();
@@ -92,6 +99,8 @@ int runAndWait(std::vector<std::string> args, std::vector<std::string> environme
 }
 
 }  // namespace
+
+void findBridgesBeside(const std::filesystem::path& lumhostFolder) { lumhostFolderSetting() = lumhostFolder; }
 
 WineSetup findWine(bool sixtyFourBit) {
     WineSetup wine;

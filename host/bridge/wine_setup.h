@@ -4,6 +4,7 @@
 // first use).
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,12 @@ struct WineSetup {
     std::string server;  // the wineserver that goes with the prefix
     std::string prefix;
 };
+
+// The bridges are found from the folder of lumhost's executable: the running
+// program's own, unless a front end that is not lumhost (the GStreamer
+// element library) names the folder of the lumhost it came with. An empty
+// folder goes back to the running program's.
+void findBridgesBeside(const std::filesystem::path& lumhostFolder);
 
 // Finds everything; throws HostError with one line (naming the Debian
 // packages where Wine is missing).

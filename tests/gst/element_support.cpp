@@ -77,8 +77,8 @@ std::string lumhostFrames(const hosttest::Scratch& scratch, const std::string& s
     return run.out;
 }
 
-int launch(const std::string& pipeline, std::string* errors) {
-    const std::string command = gstEnvironment() + " gst-launch-1.0 -q " + pipeline + " 2>&1";
+int launch(const std::string& pipeline, std::string* errors, const std::vector<std::string>& extra) {
+    const std::string command = gstEnvironment(extra) + " gst-launch-1.0 -q " + pipeline + " 2>&1";
     FILE* output = popen(command.c_str(), "r");
     if (output == nullptr) return -1;
     std::string text;

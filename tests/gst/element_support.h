@@ -32,8 +32,9 @@ std::vector<float> swingSamples(int rate, long frames);
 std::string lumhostFrames(const hosttest::Scratch& scratch, const std::string& sound, int width, int height, int fps,
                           const std::vector<std::string>& sets);
 
-// Runs a gst-launch-1.0 pipeline description to its end; its exit status.
-int launch(const std::string& pipeline, std::string* errors = nullptr);
+// Runs a gst-launch-1.0 pipeline description to its end, with `extra`
+// settings after the tests' own; its exit status.
+int launch(const std::string& pipeline, std::string* errors = nullptr, const std::vector<std::string>& extra = {});
 
 // Pulls up to `count` frames from the appsink named "out" of a running
 // pipeline, each frame's bytes as one string.

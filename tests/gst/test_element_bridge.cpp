@@ -80,6 +80,37 @@ TEST_P(ElementBridge, FailureInTheModuleIsAnElementErrorNamingTheEntryPoint) {
     gst_object_unref(bus);
 }
 
+// gst-launch-1.0 and GStreamer's registry scanner are programs far from the
+// build tree: the element finds the bridge beside the lumhost it came with,
+// and the Windows module draws what lumhost draws with the native one.
+TEST(ElementBridgeLaunch, AWindowsModuleInGstLaunchDrawsLumhostsFrames) {
+    const auto module = crossFolder + "/gyrotrail.lum";
+    if (!std::filesystem::exists(module) || !std::filesystem::exists(crossFolder + "/lumbridge64.exe"))
+        GTEST_SKIP() << module << " or lumbridge64.exe is missing: build the win64 preset first";
+    if (std::system("command -v wine >/dev/null 2>&1 && command -v Xvfb >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Wine or Xvfb is not installed";
+    hosttest::Scratch scratch;
+    std::filesystem::create_symlink(module, scratch.path("windows_gyrotrail.lum"));
+    const auto sound = scratch.path("swing.wav");
+    gsttest::writeSwingSound(sound, 44100, 1.0);
+    const auto expected = gsttest::lumhostFrames(scratch, sound, 160, 120, 30, {"zoom-factor=2", "line-width=3"});
+    const auto out = scratch.path("element.raw");
+    std::string errors;
+    ASSERT_EQ(gsttest::launch("filesrc location=" + hosttest::quoted(sound) +
+                                  " ! wavparse ! lum_windows_gyrotrail zoom-factor=2 line-width=3 ! "
+                                  "video/x-raw,format=BGRx,width=160,height=120,framerate=30/1 ! filesink location=" +
+                                  hosttest::quoted(out),
+                              &errors,
+                              {"LUM_PATH=" + scratch.dir().string(), "GST_REGISTRY=" + scratch.path("registry.bin"),
+                               "WINEPREFIX=" + std::string(BRIDGE_WINE_PREFIX)}),
+              0)
+        << errors;
+    const auto actual = hosttest::readFile(out);
+    ASSERT_EQ(actual.size(), expected.size());
+    EXPECT_TRUE(actual == expected) << "the Windows module's frames differ from lumhost's";
+    EXPECT_TRUE(gsttest::anyLit(actual.substr(actual.size() - 160 * 120 * 4)));
+}
+
 INSTANTIATE_TEST_SUITE_P(Modules, ElementBridge,
                          ::testing::Values(Failure{"crashes_in_display", "crashed (exception"},
                                            Failure{"hangs_in_display", "did not return within 5 s"}),
