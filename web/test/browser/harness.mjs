@@ -87,8 +87,8 @@ export function writeWav(path, { seconds = 1.5, rate = 44100, seed = 1 } = {}) {
   const noise = () => ((state = (Math.imul(state, 1664525) + 1013904223) >>> 0) / 4294967296 - 0.5);
   for (let i = 0; i < frames; i++) {
     const t = i / rate;
-    const left = 0.3 * Math.sin(2 * Math.PI * 0.7 * t) + 0.2 * Math.sin(2 * Math.PI * 330 * t) + 0.05 * noise();
-    const right = 0.35 * Math.cos(2 * Math.PI * 1.1 * t) + 0.15 * Math.sin(2 * Math.PI * 440 * t) + 0.05 * noise();
+    const left = 0.03 * Math.sin(2 * Math.PI * 0.7 * t) + 0.2 * Math.sin(2 * Math.PI * 330 * t) + 0.05 * noise();
+    const right = 0.035 * Math.cos(2 * Math.PI * 1.1 * t) + 0.15 * Math.sin(2 * Math.PI * 440 * t) + 0.05 * noise();
     data.writeInt16LE(Math.max(-32768, Math.min(32767, Math.round(left * 32767))), 4 * i);
     data.writeInt16LE(Math.max(-32768, Math.min(32767, Math.round(right * 32767))), 4 * i + 2);
   }
