@@ -319,11 +319,14 @@ window.gyrotrailPage = {
   params: () => params.map(({ id, name, type, value, min, max }) => ({ id, name, type, value, min, max })),
   playing: () => player.playing,
   liveBlocks: () => live?.blocks ?? 0,
-  // Lit pixels of the figure on screen.
-  litPixels() {
+  // Pixels of the figure on screen that are lit, or of one 0x00RRGGBB value.
+  litPixels(value = null) {
     const bytes = plugin.canvasBytes(view.canvas);
     let lit = 0;
-    for (let i = 0; i < bytes.length; i += 4) if (bytes[i] | bytes[i + 1] | bytes[i + 2]) lit++;
+    for (let i = 0; i < bytes.length; i += 4) {
+      const pixel = bytes[i] | (bytes[i + 1] << 8) | (bytes[i + 2] << 16);
+      if (value === null ? pixel !== 0 : pixel === value) lit++;
+    }
     return lit;
   },
   // SHA-256 of each frame the loaded sound gives at a size and rate, with
