@@ -210,14 +210,14 @@ async function refreshSave() {
   const size = parseSize($('size').value), format = $('format').value;
   const ask = `${format} ${size?.width}x${size?.height}`;
   if (!player.source) { save.disabled = true; return; }
-  if (!size) { save.disabled = true; $('export-status').textContent = 'Give the size as WIDTHxHEIGHT, for example 1280x720.'; return; }
+  if (!size) { save.disabled = true; $('save-reason').textContent = 'Give the size as WIDTHxHEIGHT, for example 1280x720.'; blockerAsked = ''; return; }
   if (ask === blockerAsked) { return; }
   blockerAsked = ask;
   const why = await exportBlocker(format, size.width, size.height);
   if (ask !== blockerAsked) return;
   save.disabled = !!why;
   save.title = why ?? '';
-  $('export-status').textContent = why ?? '';
+  $('save-reason').textContent = why ?? '';
 }
 
 async function saveVideo() {
