@@ -5,9 +5,10 @@
 import { spawn, spawnSync } from 'node:child_process';
 import { existsSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join, resolve } from 'node:path';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
 
-export const root = resolve(process.env.GYROTRAIL_ROOT ?? join(import.meta.dirname, '..', '..', '..'));
+export const root = resolve(process.env.GYROTRAIL_ROOT ?? join(dirname(fileURLToPath(import.meta.url)), '..', '..', '..'));
 export const lumhost = process.env.LUMHOST ?? join(root, 'build', 'native', 'lumhost');
 export const chromiumPath = process.env.CHROMIUM ?? '/usr/bin/chromium';
 const skipCode = 77;
