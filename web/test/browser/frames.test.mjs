@@ -26,8 +26,9 @@ after(async () => {
   server?.stop();
 });
 
-function lumhostHashes(width, height, fps, sets) {
-  const args = ['render', wav, '-o', '-', '--size', `${width}x${height}`, '--fps', String(fps), '--quiet'];
+// lumhost's frames of `sound` (the WAV; null for the demo).
+function lumhostHashes(width, height, fps, sets, sound = wav) {
+  const args = ['render', ...(sound ? [sound] : []), '-o', '-', '--size', `${width}x${height}`, '--fps', String(fps), '--quiet'];
   for (const s of sets) args.push('--set', s);
   const run = spawnSync(lumhost, args, { maxBuffer: 1 << 30 });
   assert.equal(run.status, 0, `lumhost failed: ${run.stderr}`);
@@ -90,5 +91,17 @@ test('a link with settings reproduces them, in the panel and in the frames', asy
   const native = lumhostHashes(200, 120, 30, ['zoom factor=2', 'line length=9', 'fade out=off', 'color=#00ff80', 'line width=50']);
   const mine = await page.evaluate(() => window.gyrotrailPage.frameHashes(200, 120, 30));
   assertSameFrames(mine, native, 'linked settings');
+  await page.close();
+});
+
+test('the demo is lumhost\'s, frame for frame', async () => {
+  const page = await openPage(browser, server.url, '?zoom-factor=40');
+  await page.locator('::-p-aria([name="Demo"][role="button"])').click();
+  await page.waitForFunction(() => document.getElementById('now').textContent.startsWith('demo'));
+  await page.locator('::-p-aria(Pause)').click();
+  const native = lumhostHashes(160, 90, 30, ['zoom factor=40'], null);
+  const mine = await page.evaluate(() => window.gyrotrailPage.frameHashes(160, 90, 30));
+  assert.equal(native.length, 600, 'twenty seconds at 30 fps');
+  assertSameFrames(mine, native, 'demo');
   await page.close();
 });
