@@ -47,11 +47,12 @@ export async function exportVideo({ source, settings, width, height, fps, format
     let at = 0;   // sample frames of sound written
     for await (const block of renderFrames(plugin, canvas, source, fps)) {
       if (signal?.aborted) throw new ExportCancelled('The export was cancelled.');
-      const pixels = plugin.canvasBytes(canvas).slice();
-      const frame = new VideoSample(pixels, {
+      // The VideoFrame takes its own copy of the canvas straight from the
+      // module's memory; mediabunny wraps it as it is.
+      const frame = new VideoSample(new VideoFrame(plugin.canvasBytes(canvas), {
         format: 'BGRX', codedWidth: width, codedHeight: height,
-        timestamp: block.frame / fps, duration: 1 / fps,
-      });
+        timestamp: Math.round((block.frame * 1e6) / fps), duration: Math.round(1e6 / fps),
+      }));
       const sound = new AudioSample({
         data: block.samples.slice(0, block.count * source.channels), format: 'f32',
         numberOfChannels: source.channels, sampleRate: source.rate, timestamp: at / source.rate,

@@ -336,9 +336,11 @@ window.gyrotrailPage = {
     copySettings(params, other);
     const canvas = other.makeCanvas(width, height);
     const hashes = [];
+    const copy = new Uint8Array(canvas.bytes);
     for await (const block of renderFrames(other, canvas, player.source, fps)) {
       void block;
-      const digest = await crypto.subtle.digest('SHA-256', other.canvasBytes(canvas).slice());
+      copy.set(other.canvasBytes(canvas));
+      const digest = await crypto.subtle.digest('SHA-256', copy);
       hashes.push([...new Uint8Array(digest)].map((b) => b.toString(16).padStart(2, '0')).join(''));
     }
     return hashes;
