@@ -2,7 +2,7 @@
 // own (the one on screen goes on undisturbed), the frames and the sound
 // encoded with WebCodecs and muxed by mediabunny, faster than real time.
 import {
-  Output, BufferTarget, Mp4OutputFormat, WebMOutputFormat, VideoSampleSource, AudioSampleSource,
+  Output, BufferTarget, StreamTarget, Mp4OutputFormat, WebMOutputFormat, VideoSampleSource, AudioSampleSource,
   VideoSample, AudioSample, canEncodeVideo, canEncodeAudio, QUALITY_HIGH,
 } from 'mediabunny';
 import { renderFrames, copySettings } from './offline.js';
@@ -14,6 +14,27 @@ export const formats = {
 };
 
 export class ExportError extends Error {}
+
+// Where the video is written while it is made: a file in the origin's
+// private storage where the browser has one, so a long video never sits in
+// memory whole (the download then reads it from disk); memory otherwise.
+async function openTarget(extension) {
+  try {
+    const folder = await navigator.storage.getDirectory();
+    for await (const name of folder.keys()) if (name.startsWith('export-')) await folder.removeEntry(name).catch(() => {});
+    const name = `export-${Date.now()}.${extension}`;
+    const handle = await folder.getFileHandle(name, { create: true });
+    const writable = await handle.createWritable();
+    return {
+      target: new StreamTarget(writable, { chunked: true, chunkSize: 4 * 1024 * 1024 }),
+      result: async () => handle.getFile(),
+      discard: async () => { await writable.abort().catch(() => {}); await folder.removeEntry(name).catch(() => {}); },
+    };
+  } catch {
+    const target = new BufferTarget();
+    return { target, result: async (type) => new Blob([target.buffer], { type }), discard: async () => {} };
+  }
+}
 export class ExportCancelled extends Error {}
 
 // Why a format cannot be saved here, or null if it can.
@@ -35,8 +56,8 @@ export async function exportVideo({ source, settings, width, height, fps, format
   const plugin = await loadPlugin();
   copySettings(settings, plugin);
   const canvas = plugin.makeCanvas(width, height);
-  const target = new BufferTarget();
-  const output = new Output({ format: f.make(), target });
+  const place = await openTarget(f.extension);
+  const output = new Output({ format: f.make(), target: place.target });
   const video = new VideoSampleSource({ codec: f.video, bitrate: QUALITY_HIGH, keyFrameInterval: 2, sizeChangeBehavior: 'deny' });
   const audio = new AudioSampleSource({ codec: f.audio, bitrate: 160000 });
   output.addVideoTrack(video, { frameRate: fps });
@@ -70,11 +91,13 @@ export async function exportVideo({ source, settings, width, height, fps, format
     await output.finalize();
   } catch (e) {
     await output.cancel().catch(() => {});
+    await place.discard();
     if (e instanceof ExportCancelled) throw e;
     if (e instanceof ExportError) throw e;
     throw new ExportError(`The video could not be made: ${e.message || e}`);
   } finally {
     plugin.freeCanvas(canvas);
   }
-  return new Blob([target.buffer], { type: f.type });
+  const file = await place.result(f.type);
+  return file;
 }
