@@ -48,8 +48,9 @@ const browser = await launch();
 }
 
 // ---- the tab's memory with a one-hour file ----
-// Resident memory of the browser's renderer processes (the tab's, and the
-// worklets and workers it runs), in kB.
+// Memory of the browser's renderer processes (the tab's, and the worklets
+// and workers it runs): their proportional set size (shared pages split
+// between the processes that map them), in kB.
 function rendererKb() {
   const parent = new Map();
   const renderer = new Set();
@@ -59,7 +60,7 @@ function rendererKb() {
       const stat = readFileSync(`/proc/${pid}/stat`, 'utf8');
       parent.set(pid, stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]);
       if (readFileSync(`/proc/${pid}/cmdline`, 'utf8').includes('--type=renderer')) renderer.add(pid);
-      const m = /VmRSS:\s+(\d+)/.exec(readFileSync(`/proc/${pid}/status`, 'utf8'));
+      const m = /Pss:\s+(\d+)/.exec(readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8'));
       if (m) rss.set(pid, Number(m[1]));
     } catch { /* gone */ }
   }
