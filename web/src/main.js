@@ -310,6 +310,7 @@ async function main() {
     openFile(e.dataTransfer?.files?.[0]);
   });
   updateControls();
+  if ('serviceWorker' in navigator) navigator.serviceWorker.register('./sw.js').catch(() => { /* online only */ });
   window.gyrotrailPage.ready = true;
 }
 

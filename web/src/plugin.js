@@ -16,8 +16,26 @@ function readText(bytes, at, width) {
   return new TextDecoder('latin1').decode(bytes.subarray(at, end));
 }
 
+// The module is fetched and compiled once; each instance (the one on screen,
+// one per export) gets its own memory and plug-in state from it, with no
+// further download.
+let compiled = null;
+
+function compileModule() {
+  const url = new URL('./gyrotrail.wasm', import.meta.url);
+  compiled ??= WebAssembly.compileStreaming(fetch(url))
+    .catch(async () => WebAssembly.compile(await (await fetch(url)).arrayBuffer()));
+  return compiled;
+}
+
 export async function loadPlugin() {
-  return new Plugin(await createGyrotrail());
+  const module = await compileModule();
+  return new Plugin(await createGyrotrail({
+    instantiateWasm(imports, receive) {
+      WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
+      return {};
+    },
+  }));
 }
 
 export class Plugin {

@@ -26,6 +26,6 @@ await build({
   external: ['./gyrotrail.mjs'],
   logLevel: 'warning',
 });
-for (const file of ['index.html', 'style.css', 'capture-worklet.js']) await cp(join(src, file), join(outDir, file));
+for (const file of ['index.html', 'style.css', 'capture-worklet.js', 'sw.js']) await cp(join(src, file), join(outDir, file));
 for (const file of ['gyrotrail.mjs', 'gyrotrail.wasm']) await cp(join(wasmDir, file), join(outDir, file));
 console.log(`site written to ${outDir}`);

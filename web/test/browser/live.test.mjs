@@ -86,3 +86,19 @@ test('a tab or screen share that gives no sound ends in a message, not a silent 
     await browser.close();
   }
 });
+
+test('once loaded, the page works offline: it reloads and plays the demo', async () => {
+  const browser = await launch();
+  try {
+    const page = await openPage(browser, server.url);
+    await page.evaluate(async () => { await navigator.serviceWorker.ready; });
+    await page.setOfflineMode(true);
+    await page.reload();
+    await page.waitForFunction(() => window.gyrotrailPage?.ready === true, { timeout: 20000 });
+    await page.locator('::-p-aria([name="Demo"][role="button"])').click();
+    await page.waitForFunction(() => window.gyrotrailPage.playing() && window.gyrotrailPage.litPixels() > 0, { timeout: 20000 });
+    assert.equal(await alertText(page), '');
+  } finally {
+    await browser.close();
+  }
+});
