@@ -105,3 +105,25 @@ test('the demo is lumhost\'s, frame for frame', async () => {
   assertSameFrames(mine, native, 'demo');
   await page.close();
 });
+
+test('FLAC, decoded in pieces by WebCodecs, gives lumhost\'s frames; MP3, AAC and Opus play', async () => {
+  const flac = join(dir, 'swing.flac');
+  const made = spawnSync('ffmpeg', ['-v', 'error', '-i', wav, '-c:a', 'flac', '-y', flac]);
+  if (made.status !== 0) return;   // no ffmpeg here: nothing to make the files with
+  const page = await openPage(browser, server.url, '?zoom-factor=1');
+  await openFile(page, flac);
+  await page.waitForFunction(() => document.getElementById('now').textContent.includes('swing.flac'));
+  const native = lumhostHashes(240, 135, 50, ['zoom factor=1'], flac);
+  const mine = await page.evaluate(() => window.gyrotrailPage.frameHashes(240, 135, 50));
+  assertSameFrames(mine, native, 'FLAC');
+  for (const [extension, codec] of [['mp3', 'libmp3lame'], ['m4a', 'aac'], ['opus', 'libopus']]) {
+    const file = join(dir, `swing.${extension}`);
+    if (spawnSync('ffmpeg', ['-v', 'error', '-i', wav, '-c:a', codec, '-y', file]).status !== 0) continue;
+    await openFile(page, file);
+    await page.waitForFunction((name) => document.getElementById('now').textContent.includes(name) && window.gyrotrailPage.playing(),
+      { timeout: 10000 }, `swing.${extension}`);
+    await page.waitForFunction(() => window.gyrotrailPage.litPixels() > 0, { timeout: 10000 });
+    assert.equal(await alertText(page), '', extension);
+  }
+  await page.close();
+});
