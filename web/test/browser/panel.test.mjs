@@ -110,6 +110,17 @@ test('a change goes through the plug-in, shows clamped, and shows in the next fr
   await page.locator('::-p-aria(Play)').click();
   await page.waitForFunction(() => window.gyrotrailPage.playing());
 
+  // Seeking moves the sound and the figure on from there.
+  await page.$eval('::-p-aria(Position)', (slider) => { slider.value = '15'; slider.dispatchEvent(new Event('change')); });
+  await page.waitForFunction(() => /^0:1[5-9] \/ 0:20$/.test(document.getElementById('time').textContent), { timeout: 10000 });
+  assert.ok(await page.evaluate(() => window.gyrotrailPage.playing()));
+
+  // Fullscreen shows the figure alone (Esc leaves it, as the browser does).
+  await page.locator('::-p-aria([name="Fullscreen"][role="button"])').click();
+  await page.waitForFunction(() => document.fullscreenElement?.id === 'stage', { timeout: 5000 });
+  await page.evaluate(() => document.exitFullscreen());
+  await page.waitForFunction(() => document.fullscreenElement === null, { timeout: 5000 });
+
   // Remembered on the next visit without settings in the address.
   const again = await openPage(browser, server.url);
   assert.equal((await shown(again, 'Zoom factor')).value, '3');
