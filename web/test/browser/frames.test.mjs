@@ -1,0 +1,129 @@
+// The page's frames equal lumhost's, byte for byte: a WAV made here, opened
+// through the page's file chooser, rendered by the page's own offline path
+// (the module's canvas memory, hashed in the page) and by `lumhost render
+// -o -` (raw bgr0), at two sizes and two frame rates, with settings changed
+// in the panel and with settings given in a link.
+import { requireOrSkip, serve, launch, openPage, openFile, writeWav, tempFolder, lumhost, alertText } from './harness.mjs';
+requireOrSkip({ needLumhost: true });
+
+import { test, after, before } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { createHash } from 'node:crypto';
+import { join } from 'node:path';
+
+const dir = tempFolder();
+const wav = join(dir, 'swing.wav');
+writeWav(wav, { seconds: 1.3, rate: 44100 });
+let server, browser;
+
+before(async () => {
+  server = await serve();
+  browser = await launch();
+});
+after(async () => {
+  await browser?.close();
+  server?.stop();
+});
+
+// lumhost's frames of `sound` (the WAV; null for the demo).
+function lumhostHashes(width, height, fps, sets, sound = wav) {
+  const args = ['render', ...(sound ? [sound] : []), '-o', '-', '--size', `${width}x${height}`, '--fps', String(fps), '--quiet'];
+  for (const s of sets) args.push('--set', s);
+  const run = spawnSync(lumhost, args, { maxBuffer: 1 << 30 });
+  assert.equal(run.status, 0, `lumhost failed: ${run.stderr}`);
+  const frameBytes = width * height * 4;
+  assert.equal(run.stdout.length % frameBytes, 0, 'lumhost wrote whole frames');
+  const hashes = [];
+  for (let at = 0; at < run.stdout.length; at += frameBytes)
+    hashes.push(createHash('sha256').update(run.stdout.subarray(at, at + frameBytes)).digest('hex'));
+  return hashes;
+}
+
+async function setInPanel(page, name, value) {
+  const id = await page.evaluate((n) => window.gyrotrailPage.params().find((p) => p.name === n).id, name);
+  await page.$eval(`#param-${id}`, (input, v) => {
+    if (input.type === 'checkbox') input.checked = v === 'on';
+    else input.value = v;
+    input.dispatchEvent(new Event('change'));
+  }, value);
+}
+
+function assertSameFrames(page, native, label) {
+  assert.ok(native.length > 20, `${label}: lumhost drew ${native.length} frames`);
+  assert.ok(new Set(native).size > native.length / 2, `${label}: the figure moves from frame to frame`);
+  assert.equal(page.length, native.length, `${label}: frame count`);
+  const first = page.findIndex((h, i) => h !== native[i]);
+  assert.equal(first, -1, `${label}: frame ${first} differs`);
+}
+
+test('frames equal lumhost render at two sizes and two rates, settings changed in the panel', async () => {
+  const page = await openPage(browser, server.url);
+  await openFile(page, wav);
+  await page.waitForFunction(() => document.getElementById('now').textContent.includes('swing.wav'));
+  await setInPanel(page, 'Zoom factor', '1');
+  await setInPanel(page, 'Line width', '3');
+  await setInPanel(page, 'Rotation speed', '2');
+  const sets = ['zoom factor=1', 'line width=3', 'rotation speed=2'];
+  for (const [width, height, fps] of [[320, 180, 60], [161, 97, 24]]) {
+    const native = lumhostHashes(width, height, fps, sets);
+    const mine = await page.evaluate((w, h, f) => window.gyrotrailPage.frameHashes(w, h, f), width, height, fps);
+    assertSameFrames(mine, native, `${width}x${height} at ${fps} fps`);
+  }
+  assert.equal(await alertText(page), '');
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('a link with settings reproduces them, in the panel and in the frames', async () => {
+  const page = await openPage(browser, server.url, '?zoom-factor=2&line-length=9&fade-out=off&color=%2300ff80&line-width=1000');
+  const params = Object.fromEntries((await page.evaluate(() => window.gyrotrailPage.params())).map((p) => [p.name, p.value]));
+  assert.equal(params['Zoom factor'], 2);
+  assert.equal(params['Line length'], 9);
+  assert.equal(params['Fade out'], 0);
+  assert.equal(params['Color'], 0x80ff00, '#00ff80 is 0x0080FF00 to the plug-in');
+  assert.equal(params['Line width'], 50, 'an out-of-range width is clamped by the plug-in');
+  assert.equal(await page.$eval('#param-11', (i) => i.value), '50');
+  const query = await page.evaluate(() => location.search);
+  assert.match(query, /line-width=50/, 'the address shows the value applied');
+  await openFile(page, wav);
+  await page.waitForFunction(() => document.getElementById('now').textContent.includes('swing.wav'));
+  const native = lumhostHashes(200, 120, 30, ['zoom factor=2', 'line length=9', 'fade out=off', 'color=#00ff80', 'line width=50']);
+  const mine = await page.evaluate(() => window.gyrotrailPage.frameHashes(200, 120, 30));
+  assertSameFrames(mine, native, 'linked settings');
+  await page.close();
+});
+
+test('the demo is lumhost\'s, frame for frame', async () => {
+  const page = await openPage(browser, server.url, '?zoom-factor=40');
+  await page.locator('::-p-aria([name="Demo"][role="button"])').click();
+  await page.waitForFunction(() => document.getElementById('now').textContent.startsWith('demo'));
+  await page.locator('::-p-aria(Pause)').click();
+  const native = lumhostHashes(160, 90, 30, ['zoom factor=40'], null);
+  const mine = await page.evaluate(() => window.gyrotrailPage.frameHashes(160, 90, 30));
+  assert.equal(native.length, 600, 'twenty seconds at 30 fps');
+  assertSameFrames(mine, native, 'demo');
+  await page.close();
+});
+
+test('FLAC, decoded in pieces by WebCodecs, gives lumhost\'s frames; MP3, AAC and Opus play', async () => {
+  const flac = join(dir, 'swing.flac');
+  const made = spawnSync('ffmpeg', ['-v', 'error', '-i', wav, '-c:a', 'flac', '-y', flac]);
+  if (made.status !== 0) return;   // no ffmpeg here: nothing to make the files with
+  const page = await openPage(browser, server.url, '?zoom-factor=1');
+  await openFile(page, flac);
+  await page.waitForFunction(() => document.getElementById('now').textContent.includes('swing.flac'));
+  const native = lumhostHashes(240, 135, 50, ['zoom factor=1'], flac);
+  const mine = await page.evaluate(() => window.gyrotrailPage.frameHashes(240, 135, 50));
+  assertSameFrames(mine, native, 'FLAC');
+  for (const [extension, codec] of [['mp3', 'libmp3lame'], ['m4a', 'aac'], ['opus', 'libopus']]) {
+    const file = join(dir, `swing.${extension}`);
+    if (spawnSync('ffmpeg', ['-v', 'error', '-i', wav, '-c:a', codec, '-y', file]).status !== 0) continue;
+    await openFile(page, file);
+    await page.waitForFunction((name) => document.getElementById('now').textContent.includes(name) && window.gyrotrailPage.playing(),
+      { timeout: 10000 }, `swing.${extension}`);
+    await page.waitForFunction(() => window.gyrotrailPage.litPixels() > 0, { timeout: 10000 });
+    assert.equal(await alertText(page), '', extension);
+  }
+  await page.close();
+});
