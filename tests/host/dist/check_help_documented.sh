@@ -33,8 +33,11 @@ page=$(sed 's/\\-/-/g; s/\\f[BIRP]//g; s/\\(aq/'"'"'/g' "$manpage")
 script=$(cat "$completion")
 
 missing=0
+# The text goes in as a here-string, not through a pipe: grep -q stops at its
+# first match, and under pipefail the writer's SIGPIPE would turn a found
+# word into a missing one whenever the writer had not finished yet.
 mentions() {  # TEXT WORD: WORD stands alone (not inside a longer option)
-    printf '%s\n' "$1" | grep -Eq -- "(^|[^-[:alnum:]])$2([^-[:alnum:]]|$)"
+    grep -Eq -- "(^|[^-[:alnum:]])$2([^-[:alnum:]]|$)" <<<"$1"
 }
 for command in $commands; do
     if ! mentions "$page" "lumhost $command"; then echo "man page lacks the command $command"; missing=1; fi
