@@ -108,11 +108,11 @@ void applyPending(GstElement* element, ElementState& s) {
     }
 }
 
-void setProperty(GObject* object, guint propertyId, const GValue* value, GParamSpec* spec) {
+void setProperty(GObject* object, guint propertyId, const GValue* value, GParamSpec* pspec) {
     auto& s = stateOf(object);
     const auto& properties = s.plugin->properties;
     if (propertyId == 0 || propertyId > properties.size()) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, propertyId, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, propertyId, pspec);
         return;
     }
     const std::size_t index = propertyId - 1;
@@ -130,10 +130,10 @@ void setProperty(GObject* object, guint propertyId, const GValue* value, GParamS
     if (s.loaded) s.pending.emplace_back(properties[index].probed.param.id, setting);
 }
 
-void getProperty(GObject* object, guint propertyId, GValue* value, GParamSpec* spec) {
+void getProperty(GObject* object, guint propertyId, GValue* value, GParamSpec* pspec) {
     auto& s = stateOf(object);
     if (propertyId == 0 || propertyId > s.plugin->properties.size()) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, propertyId, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, propertyId, pspec);
         return;
     }
     int32_t setting = 0;
