@@ -34,7 +34,9 @@ script=$(cat "$completion")
 
 missing=0
 mentions() {  # TEXT WORD: WORD stands alone (not inside a longer option)
-    printf '%s\n' "$1" | grep -Eq -- "(^|[^-[:alnum:]])$2([^-[:alnum:]]|$)"
+    # A here-string, not a pipe: grep -q stops at the first match, and under
+    # pipefail the writer's broken pipe would count as a miss.
+    grep -Eq -- "(^|[^-[:alnum:]])$2([^-[:alnum:]]|$)" <<<"$1"
 }
 for command in $commands; do
     if ! mentions "$page" "lumhost $command"; then echo "man page lacks the command $command"; missing=1; fi
