@@ -276,7 +276,8 @@ int runCommandLine(int argc, char** argv) {
     render->add_option("-o,--output", output,
                        "OUT by extension: .mp4 (H.264 + AAC), .mkv (H.264 + FLAC), .webm (VP9 + Opus), .gif, "
                        ".png (the last frame, or the one at --at), .y4m; - for raw bgr0 frames (bytes B,G,R,0) "
-                       "on standard output")
+                       "on standard output; or a stream's URL: rtmp://, rtmps:// (FLV), srt://, udp:// (MPEG-TS), "
+                       "H.264 + AAC, a file sent at the pace it plays")
         ->type_name("OUT");
     render->add_option("--at", at, "The moment of a .png still (default: the last frame)")->type_name("TIME");
     render->add_option("--crf", crf, "Video quality, lower is better: H.264 0-51 (default 20), VP9 0-63 (default: 4 Mb/s)")
