@@ -31,4 +31,10 @@ if ! grep -Eq "^gyrotrail +Gyrotrailscope .* $prefix/$libdir/lum/gyrotrail.lum$"
 fi
 info=$(cd "$scratch" && env -i PATH=/usr/bin:/bin HOME="$scratch/home" "$prefix/bin/lumhost" info | head -n1)
 [ "$info" = "plug-in    $prefix/$libdir/lum/gyrotrail.lum" ] || { echo "info loaded: $info"; failed=1; }
+# The presets installed with it are found from the moved lumhost, and load.
+presets=$(cd "$scratch" && env -i PATH=/usr/bin:/bin HOME="$scratch/home" "$prefix/bin/lumhost" presets)
+echo "$presets"
+grep -Eq "^bold +$prefix/share/lumhost/presets/gyrotrail/bold.preset$" <<<"$presets" || { echo "the installed presets are not listed"; failed=1; }
+(cd "$scratch" && env -i PATH=/usr/bin:/bin HOME="$scratch/home" "$prefix/bin/lumhost" info --load-preset long-trail | grep -Eq '^ +12 +Line length +integer +30 ') ||
+    { echo "an installed preset does not load"; failed=1; }
 exit $failed
