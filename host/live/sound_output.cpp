@@ -28,6 +28,7 @@ SoundOutput::SoundOutput(int rate, int channels) : rate_(rate), channels_(channe
         // ALSA's own ring) holds about one more buffer before it is heard.
         const char* driver = SDL_GetCurrentAudioDriver();
         const bool virtualOutput = driver != nullptr && (std::strcmp(driver, "disk") == 0 || std::strcmp(driver, "dummy") == 0);
+        buffer_ = obtained.samples;
         latency_ = obtained.samples * (virtualOutput ? 1 : 2);
     }
     restart();
@@ -55,10 +56,18 @@ int64_t SoundOutput::position() const {
     if (device_ != 0) {
         const auto waiting = static_cast<int64_t>(SDL_GetQueuedAudioSize(device_) / (2 * sizeof(float)));
         // What left the queue is heard once the device has played what it
-        // holds; after the last of the sound has left, the clock runs on to its end.
-        int64_t heard = queued_ - waiting - latency_;
+        // holds. SDL takes a whole buffer at a time, so between two takes
+        // the clock runs on by the wall clock, up to one buffer. After the
+        // last of the sound has left, it runs on to its end.
+        const auto now = std::chrono::steady_clock::now();
+        const int64_t taken = queued_ - waiting;
+        if (taken != lastTaken_) {
+            lastTaken_ = taken;
+            lastTakenAt_ = now;
+        }
+        const auto since = static_cast<int64_t>(std::chrono::duration<double>(now - lastTakenAt_).count() * rate_);
+        int64_t heard = taken - latency_ + (paused_ ? 0 : std::min<int64_t>(since, buffer_));
         if (waiting == 0 && !paused_ && queued_ > start_) {
-            const auto now = std::chrono::steady_clock::now();
             if (!drained_) {
                 drained_ = true;
                 drainedAt_ = now;
@@ -90,6 +99,7 @@ void SoundOutput::pause(bool paused) {
     if (paused == paused_) return;
     if (paused) before_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     started_ = std::chrono::steady_clock::now();
+    lastTakenAt_ = started_;  // the wall clock between takes counts from the resume
     paused_ = paused;
     if (device_ != 0) SDL_PauseAudioDevice(device_, paused ? 1 : 0);
 }

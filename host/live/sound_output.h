@@ -42,12 +42,16 @@ private:
     int channels_;
     SDL_AudioDeviceID device_ = 0;
     int latency_ = 0;
+    int buffer_ = 0;  // sample frames SDL takes from the queue at a time
     int64_t queued_ = 0;  // the sample frame after the last one handed to the device
     int64_t start_ = 0;   // the frame the clock was restarted at
     // The moment the queue ran dry, and the position then.
     mutable bool drained_ = false;
     mutable std::chrono::steady_clock::time_point drainedAt_;
     mutable int64_t drainedFrom_ = 0;
+    // When SDL last took a buffer, and what it had taken then.
+    mutable int64_t lastTaken_ = -1;
+    mutable std::chrono::steady_clock::time_point lastTakenAt_;
     float gain_ = 1;
     bool paused_ = false;
     std::vector<float> stereo_;
