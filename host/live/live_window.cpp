@@ -51,9 +51,21 @@ Overlay::Overlay(SDL_Renderer* renderer) : renderer_(renderer) {
         std::fprintf(stderr, "lumhost: no on-screen display (%s)\n", TTF_GetError());
         return;
     }
-    for (const char* file : fontFiles)
-        if ((font_ = TTF_OpenFont(file, 15)) != nullptr) break;
+    fitTo(720);
     if (font_ == nullptr) std::fprintf(stderr, "lumhost: no on-screen display: no font (install fonts-dejavu-core)\n");
+}
+
+void Overlay::fitTo(int windowHeight) {
+    // The help's thirty lines fit a window of any height down to about 300 pixels.
+    const int size = std::clamp(windowHeight / 40, 8, 18);
+    if (size == size_ && font_ != nullptr) return;
+    TTF_Font* font = nullptr;
+    for (const char* file : fontFiles)
+        if ((font = TTF_OpenFont(file, size)) != nullptr) break;
+    if (font == nullptr) return;
+    if (font_ != nullptr) TTF_CloseFont(font_);
+    font_ = font;
+    size_ = size;
 }
 
 Overlay::~Overlay() {
@@ -145,6 +157,7 @@ void LiveWindow::resize(int width, int height) {
                     static_cast<std::size_t>(keepWidth) * 4);
     pixels_ = std::move(pixels);
     canvas_ = LumCanvas{width, height, width * 4, pixels_.data()};
+    if (overlay_) overlay_->fitTo(height);
     if (texture_ != nullptr) SDL_DestroyTexture(texture_);
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (texture_ == nullptr) throw HostError(std::string("cannot draw into the window: ") + SDL_GetError());

@@ -34,6 +34,8 @@ public:
     Overlay& operator=(const Overlay&) = delete;
 
     bool available() const { return font_ != nullptr; }
+    // A font size for the window's height, for what is shown next.
+    void fitTo(int windowHeight);
     // Shows the lines for `seconds`; 0 keeps them until the next show or hide.
     void show(const std::vector<std::string>& lines, double seconds);
     void hide();
@@ -45,6 +47,7 @@ public:
 private:
     SDL_Renderer* renderer_;
     TTF_Font* font_ = nullptr;
+    int size_ = 0;
     SDL_Texture* texture_ = nullptr;
     int width_ = 0, height_ = 0;
     bool timed_ = false;
