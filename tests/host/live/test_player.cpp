@@ -223,6 +223,41 @@ TEST(Player, PresetsFromTheWindowKeepSettingsOnABadOne) {
     EXPECT_EQ(checked, 4);
 }
 
+TEST(Player, MuteSilencesAtOnceAndVolumeScalesTheSound) {
+    Scratch scratch;
+    writeTone(scratch.path("in.wav"), 48000, 2, 8);
+    // SDL's disk driver writes what it plays, 32-bit floats, two channels, at the pace it plays.
+    ASSERT_EQ(runInWindow(scratch,
+                          "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=played.raw ASAN_OPTIONS=detect_leaks=0 " + lumhost() +
+                              " play in.wav --size 160x120",
+                          "sleep 1.5\nxdotool key --window $id m\nsleep 1\nxdotool key --window $id m\n"
+                          "xdotool key --delay 50 --window $id 9 9 9 9 9\nsleep 1.5\nxdotool key --window $id q\n"),
+              0)
+        << readFile(scratch.path("play.err"));
+    // SDL itself warns that the disk driver is in use; lumhost's own lines follow.
+    const auto err = readFile(scratch.path("play.err"));
+    EXPECT_EQ(err.substr(std::min(err.find("lumhost:"), err.size())),
+              "lumhost: muted\nlumhost: volume 100%\nlumhost: volume 90%\nlumhost: volume 80%\nlumhost: volume 70%\n"
+              "lumhost: volume 60%\nlumhost: volume 50%\n");
+    const auto played = readFile(scratch.path("played.raw"));
+    const auto* samples = reinterpret_cast<const float*>(played.data());
+    const std::size_t count = played.size() / sizeof(float);
+    // The loudest sample of each tenth of a second (4800 sample values).
+    std::vector<float> peaks;
+    for (std::size_t at = 0; at + 9600 <= count; at += 9600) {
+        float peak = 0;
+        for (std::size_t i = at; i < at + 9600; ++i) peak = std::max(peak, std::abs(samples[i]));
+        peaks.push_back(peak);
+    }
+    ASSERT_GT(peaks.size(), 30u);
+    EXPECT_NEAR(peaks[5], 0.5, 0.01) << "the tone as it is";
+    int silent = 0;
+    for (float peak : peaks) silent += peak == 0 ? 1 : 0;
+    EXPECT_GE(silent, 7) << "about a second of silence: the queued half second was muted too";
+    EXPECT_LE(silent, 13);
+    EXPECT_NEAR(peaks.back(), 0.25, 0.01) << "half the volume at the end";
+}
+
 // The right channel steps up by one byte every half second, the left is
 // silent, rotation is off and the trail two points long: the figure is a dot
 // whose distance from the centre tells which block is on screen.
