@@ -297,3 +297,35 @@ INSTANTIATE_TEST_SUITE_P(Milliseconds, Delay, ::testing::Values(0, 1500, -1000))
 
 }  // namespace
 }  // namespace hosttest
+
+namespace hosttest {
+namespace {
+
+// Live sound from a pipe at the pace ffmpeg plays it: --delay holds each
+// block that long after its sound arrived, as the report at the end measures.
+TEST(LiveDelay, HoldsEachBlockThatLongAfterItsSoundArrived) {
+    Scratch scratch;
+    const auto medianFor = [&](int delayMs) {
+        const std::string start = "ffmpeg -nostdin -loglevel error -re -f lavfi -i sine=frequency=220:duration=8 -ac 2 -f s16le - | " +
+                                  windowEnvironment + lumhost() + " play --input - --size 160x120 --delay " + std::to_string(delayMs);
+        EXPECT_EQ(runInWindow(scratch, start, "sleep 3\nkill -INT $pid\n"), 0) << readFile(scratch.path("play.err"));
+        const auto err = readFile(scratch.path("play.err"));
+        const auto at = err.find("blocks shown a median ");
+        if (at == std::string::npos) {
+            ADD_FAILURE() << err;
+            return -1.0;
+        }
+        return std::stod(err.substr(at + 22));
+    };
+    const double plain = medianFor(0), held = medianFor(300);
+    EXPECT_LT(plain, 100);
+    EXPECT_GE(held, 300);
+    EXPECT_LT(held, 400);
+    // And never before it: a negative delay is refused for live sound.
+    const auto refused = runLumhost(scratch, {"play", "--input", "-", "--delay", "-50"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.errLines(), std::vector<std::string>{"lumhost: --delay: live sound cannot be shown before it arrives; give 0 or more"});
+}
+
+}  // namespace
+}  // namespace hosttest
