@@ -258,6 +258,23 @@ TEST(Player, MuteSilencesAtOnceAndVolumeScalesTheSound) {
     EXPECT_NEAR(peaks.back(), 0.25, 0.01) << "half the volume at the end";
 }
 
+TEST(Player, PresetsComeInTurnOnATimer) {
+    Scratch scratch;
+    writeTone(scratch.path("in.wav"), 48000, 2, 10);
+    const std::string config = scratch.path("config"), folder = config + "/lumhost/presets/gyrotrail/";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "first.preset") << "Line width=3\n";
+    std::ofstream(folder + "second.preset") << "Line width=30\n";
+    ASSERT_EQ(runInWindow(scratch,
+                          "XDG_CONFIG_HOME=" + quoted(config) + " " + windowEnvironment + lumhost() +
+                              " play in.wav --size 160x120 --cycle-presets 1",
+                          "sleep 3.5\nxdotool key --window $id q\n"),
+              0)
+        << readFile(scratch.path("play.err"));
+    EXPECT_EQ(readFile(scratch.path("play.err")), "lumhost: preset first\nlumhost: preset second\nlumhost: preset first\n");
+    EXPECT_EQ(runLumhost(scratch, {"play", "--cycle-presets", "0.1"}).status, 1) << "too fast to see";
+}
+
 // The right channel steps up by one byte every half second, the left is
 // silent, rotation is off and the trail two points long: the figure is a dot
 // whose distance from the centre tells which block is on screen.
