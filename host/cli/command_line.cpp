@@ -49,6 +49,16 @@ Parameters: --set NAME=VALUE names a parameter as the plug-in reports it
 the order given; a clamped value is reported with the value applied.
 )";
 
+constexpr const char* presetHelp = R"(
+Presets: named sets of a plug-in's settings, kept as text files of the
+NAME=VALUE lines --set takes ('#' starts a comment), one file NAME.preset
+per preset, in $XDG_CONFIG_HOME/lumhost/presets/PLUGIN (~/.config without
+it), then in the folder installed with lumhost (share/lumhost/presets/PLUGIN)
+and /usr/local/share, /usr/share. The first file of a name wins.
+--load-preset NAME applies one before --set and --param; the encoder's speed
+is render's --preset, which has nothing to do with them.
+)";
+
 constexpr const char* pluginHelp =
     "A plug-in name, looked up on the plug-in path (see lumhost list), or a path with a '/' (default: gyrotrail)";
 
@@ -71,6 +81,7 @@ std::string playHelp() {
 struct ParamOptions {
     std::vector<std::string> sets;
     std::vector<std::string> params;
+    std::string preset;
     CLI::Option* setOption = nullptr;
     CLI::Option* paramOption = nullptr;
 
@@ -83,6 +94,18 @@ struct ParamOptions {
                           ->type_name("ID=VALUE")
                           ->expected(1)
                           ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        command.add_option("--load-preset", preset,
+                           "Apply a saved preset (a name from lumhost presets, or a file) before --set and --param; "
+                           "not the encoder's --preset")
+            ->type_name("NAME");
+    }
+
+    PluginOptions toPlugin(const CLI::App& command, const std::string& plugin) const {
+        PluginOptions options;
+        options.plugin = plugin;
+        options.assignments = inOrder(command);
+        if (!preset.empty()) options.preset = preset;
+        return options;
     }
 
     std::vector<ParamAssignment> inOrder(const CLI::App& command) const {
@@ -134,6 +157,7 @@ int parseFps(const std::string& text) {
 
 struct FrameArguments {
     std::string audio;
+    std::vector<std::string> playlist;  // play: several files, folders, playlists
     std::string size = "1280x720";
     std::string layout = "planar";
     std::string fps = "60";
@@ -146,11 +170,17 @@ struct FrameArguments {
     std::string input;
     std::string inputFormat;
 
-    void add(CLI::App& command) {
-        command.add_option("AUDIO", audio,
-                           "Audio or video file: anything the ffmpeg libraries read (WAV, FLAC, Ogg, MP3, AAC/M4A, "
-                           "ALAC, WMA, the sound of MP4/MKV/WebM/MOV); none: the built-in demo")
-            ->type_name("FILE");
+    void add(CLI::App& command, bool several = false) {
+        if (several)
+            command.add_option("AUDIO", playlist,
+                               "Audio or video files, folders (their sound files in name order) or .m3u/.m3u8 "
+                               "playlists, played in order; none: the built-in demo")
+                ->type_name("FILE");
+        else
+            command.add_option("AUDIO", audio,
+                               "Audio or video file: anything the ffmpeg libraries read (WAV, FLAC, Ogg, MP3, AAC/M4A, "
+                               "ALAC, WMA, the sound of MP4/MKV/WebM/MOV); none: the built-in demo")
+                ->type_name("FILE");
         command.add_option("--audio-stream", audioStream, "Which of the file's audio streams, from 0 (default: the best)")
             ->type_name("N");
         command.add_option("--start", start, "Begin this far into the sound")->type_name("TIME");
@@ -174,9 +204,9 @@ struct FrameArguments {
 
     FrameOptions toOptions(const CLI::App& command, const ParamOptions& params) const {
         FrameOptions options;
-        options.plugin.plugin = plugin;
-        options.plugin.assignments = params.inOrder(command);
+        options.plugin = params.toPlugin(command, plugin);
         if (!audio.empty()) options.audio = audio;
+        if (!playlist.empty()) options.audio = playlist.front();
         const auto parsed = parseFrameSize(size);
         options.width = parsed.width;
         options.height = parsed.height;
@@ -195,7 +225,7 @@ struct FrameArguments {
             if (input.empty()) throw HostError("--input-format describes --input; there is none");
             options.inputFormat = parseRawInputFormat(inputFormat);
         }
-        if (!audioStream.empty() && audio.empty() && !options.capture && input.empty())
+        if (!audioStream.empty() && !options.audio && !options.capture && input.empty())
             throw HostError("--audio-stream needs an audio file");
         return options;
     }
@@ -224,6 +254,16 @@ int runCommandLine(int argc, char** argv) {
     auto* list = app.add_subcommand("list", "List every plug-in on the search path: name, display name, version, vendor, path");
     list->footer(searchHelp);
 
+    auto* presets = app.add_subcommand("presets", "List a plug-in's presets, or save settings as one (--save)");
+    std::string presetsPlugin, presetsSave;
+    ParamOptions presetsParams;
+    presets->add_option("PLUGIN", presetsPlugin, pluginHelp)->type_name("NAME|PATH");
+    presets->add_option("--save", presetsSave,
+                        "Save the plug-in's settings (its defaults, then --load-preset, --set and --param) as this preset")
+        ->type_name("NAME");
+    presetsParams.add(*presets);
+    presets->footer(presetHelp);
+
     auto* devices = app.add_subcommand("devices", "List the sound devices: capture (with the sound server's monitors) and playback");
 
     auto* render = app.add_subcommand("render", "Render audio (or the demo, or live sound) through the plug-in into a file");
@@ -236,7 +276,8 @@ int runCommandLine(int argc, char** argv) {
     render->add_option("-o,--output", output,
                        "OUT by extension: .mp4 (H.264 + AAC), .mkv (H.264 + FLAC), .webm (VP9 + Opus), .gif, "
                        ".png (the last frame, or the one at --at), .y4m; - for raw bgr0 frames (bytes B,G,R,0) "
-                       "on standard output")
+                       "on standard output; or a stream's URL: rtmp://, rtmps:// (FLV), srt://, udp:// (MPEG-TS), "
+                       "H.264 + AAC, a file sent at the pace it plays")
         ->type_name("OUT");
     render->add_option("--at", at, "The moment of a .png still (default: the last frame)")->type_name("TIME");
     render->add_option("--crf", crf, "Video quality, lower is better: H.264 0-51 (default 20), VP9 0-63 (default: 4 Mb/s)")
@@ -248,20 +289,28 @@ int runCommandLine(int argc, char** argv) {
     render->add_flag("--null", discard, "Render and discard the frames (for timing)");
     render->add_flag("-q,--quiet", quiet, "No progress on stderr");
     renderParams.add(*render);
-    render->footer(std::string(conversionHelp) + timeHelp + parameterHelp);
+    render->footer(std::string(conversionHelp) + timeHelp + parameterHelp + presetHelp);
 
     auto* play = app.add_subcommand("play", "Play audio (or the demo, or live sound) with the figure in a live window");
     FrameArguments playFrames;
     ParamOptions playParams;
-    playFrames.add(*play);
+    bool fullscreen = false;
+    std::string delay, cyclePresets;
+    playFrames.add(*play, true);
+    play->add_flag("--fullscreen", fullscreen, "Start in fullscreen (f or a double click toggles it)");
+    play->add_option("--delay", delay,
+                     "Show the figure this many milliseconds after its sound (negative: before), -2000 to 2000; "
+                     "live sound: 0 to 2000")
+        ->type_name("MS");
+    play->add_option("--cycle-presets", cyclePresets, "Load the plug-in's next preset every so many seconds")->type_name("SECONDS");
     playParams.add(*play);
     play->footer(std::string(conversionHelp) + timeHelp + parameterHelp + playHelp());
 
     // CLI11 would only say that a command is missing; name the unknown word.
     if (argc > 1 && argv[1][0] != '-') {
         const std::string word = argv[1];
-        if (word != "info" && word != "list" && word != "render" && word != "play" && word != "devices") {
-            std::fprintf(stderr, "lumhost: unknown command '%s' (use info, list, render, play or devices)\n", argv[1]);
+        if (word != "info" && word != "list" && word != "render" && word != "play" && word != "devices" && word != "presets") {
+            std::fprintf(stderr, "lumhost: unknown command '%s' (use info, list, render, play, presets or devices)\n", argv[1]);
             return 2;
         }
     }
@@ -277,12 +326,17 @@ int runCommandLine(int argc, char** argv) {
     try {
         if (info->parsed()) {
             InfoOptions options;
-            options.plugin.plugin = locatePlugin(infoPlugin);
-            options.plugin.assignments = infoParams.inOrder(*info);
+            options.plugin = infoParams.toPlugin(*info, locatePlugin(infoPlugin));
             return runInfo(options);
         }
         if (list->parsed()) return runList(ListOptions{});
         if (devices->parsed()) return runDevices();
+        if (presets->parsed()) {
+            PresetsOptions options;
+            options.plugin = presetsParams.toPlugin(*presets, locatePlugin(presetsPlugin));
+            if (!presetsSave.empty()) options.save = presetsSave;
+            return runPresets(options);
+        }
         if (render->parsed()) {
             RenderOptions options;
             options.frames = renderFrames.toOptions(*render, renderParams);
@@ -306,6 +360,22 @@ int runCommandLine(int argc, char** argv) {
         PlayOptions options;
         options.frames = playFrames.toOptions(*play, playParams);
         options.frames.plugin.plugin = locatePlugin(options.frames.plugin.plugin);
+        options.playlist = playFrames.playlist;
+        if ((options.frames.capture || options.frames.input) && !options.playlist.empty())
+            throw HostError(std::string(options.frames.capture ? "--capture" : "--input") +
+                            " takes its sound live; drop the audio file " + options.playlist.front());
+        options.frames.audio.reset();
+        options.fullscreen = fullscreen;
+        if (!delay.empty()) {
+            const auto ms = parseDecimal(delay);
+            if (!ms || *ms < -2000 || *ms > 2000) throw HostError("--delay: expected milliseconds from -2000 to 2000, got '" + delay + "'");
+            options.delayMs = static_cast<int>(*ms);
+        }
+        if (!cyclePresets.empty()) {
+            const auto seconds = parseTime(cyclePresets);
+            if (!seconds || *seconds < 0.5) throw HostError("--cycle-presets: expected seconds, 0.5 or more, got '" + cyclePresets + "'");
+            options.presetSeconds = *seconds;
+        }
         return runPlay(options);
     } catch (const Interrupted&) {
         // On a terminal, end the progress line first.

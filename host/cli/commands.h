@@ -42,15 +42,26 @@ struct RenderOptions {
 };
 
 struct PlayOptions {
-    FrameOptions frames;
+    FrameOptions frames;                  // frames.audio: unused; the files are in playlist
+    std::vector<std::string> playlist;    // files, folders and playlists; empty: the demo
+    bool fullscreen = false;
+    int delayMs = 0;                      // the figure against the sound: later if positive
+    std::optional<double> presetSeconds;  // --cycle-presets: the next preset every so many seconds
 };
 
 struct ListOptions {};
+
+// lumhost presets: list a plug-in's presets, or save the settings as one.
+struct PresetsOptions {
+    PluginOptions plugin;
+    std::optional<std::string> save;  // the name to save the settings under
+};
 
 int runInfo(const InfoOptions& options);
 int runDevices();
 int runList(const ListOptions& options);
 int runRender(const RenderOptions& options);
 int runPlay(const PlayOptions& options);
+int runPresets(const PresetsOptions& options);
 
 }  // namespace lumhost

@@ -48,6 +48,8 @@ int runRender(const RenderOptions& options) {
     request.fps = frames.fps;
     request.sound = SoundFormat{rate, channels};
     request.encoder = options.encoder;
+    // A server is sent a file at the pace it plays; live sound paces itself.
+    request.paceRealTime = !source->live() && !streamScheme(options.output).empty();
     auto sink = makeFrameSink(request);
 
     std::vector<uint32_t> pixels(static_cast<std::size_t>(frames.width) * static_cast<std::size_t>(frames.height), 0);

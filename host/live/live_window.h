@@ -1,10 +1,14 @@
 // The live window: an SDL2 window, its renderer and a texture the size of the
-// canvas the plug-in draws on.
+// canvas the plug-in draws on, with an on-screen display drawn over the
+// window's picture only (never into the canvas).
 #pragma once
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_ttf.h>
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,25 +24,63 @@ struct SdlVideo {
     SdlVideo& operator=(const SdlVideo&) = delete;
 };
 
+// Text over the picture: a few lines on a dark box in the window's top left
+// corner, shown until a time or for good.
+class Overlay {
+public:
+    explicit Overlay(SDL_Renderer* renderer);
+    ~Overlay();
+    Overlay(const Overlay&) = delete;
+    Overlay& operator=(const Overlay&) = delete;
+
+    bool available() const { return font_ != nullptr; }
+    // A font size for the window's height, for what is shown next.
+    void fitTo(int windowHeight);
+    // Shows the lines for `seconds`; 0 keeps them until the next show or hide.
+    void show(const std::vector<std::string>& lines, double seconds);
+    void hide();
+    bool visible() const { return texture_ != nullptr; }
+    // Whether a timed text has just run out (the window must be drawn again without it).
+    bool expired() const;
+    void draw();
+
+private:
+    SDL_Renderer* renderer_;
+    TTF_Font* font_ = nullptr;
+    int size_ = 0;
+    SDL_Texture* texture_ = nullptr;
+    int width_ = 0, height_ = 0;
+    bool timed_ = false;
+    std::chrono::steady_clock::time_point until_;
+};
+
 class LiveWindow {
 public:
-    LiveWindow(const std::string& title, int width, int height);
+    LiveWindow(const std::string& title, int width, int height, bool fullscreen = false);
     ~LiveWindow();
     LiveWindow(const LiveWindow&) = delete;
     LiveWindow& operator=(const LiveWindow&) = delete;
 
     LumCanvas& canvas() { return canvas_; }
     SDL_Window* window() { return window_; }
+    Overlay& overlay() { return *overlay_; }
 
     // A new canvas of the new size keeps what overlaps of the old picture.
     void resize(int width, int height);
     void clear();
+    // The canvas, then the overlay over it.
     void present();
+    void setFullscreen(bool on);
+    bool fullscreen() const;
 
 private:
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
+    std::unique_ptr<Overlay> overlay_;
+    bool fullscreen_ = false;
+    bool laidOver_ = false;  // fullscreen made by hand: a borderless window over the screen
+    SDL_Rect windowed_{0, 0, 0, 0};
     std::vector<uint32_t> pixels_;
     LumCanvas canvas_{0, 0, 0, nullptr};
 };

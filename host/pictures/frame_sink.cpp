@@ -24,7 +24,16 @@ public:
 
 }  // namespace
 
+std::string streamScheme(const std::string& output) {
+    const auto colon = output.find("://");
+    if (colon == std::string::npos) return "";
+    auto scheme = output.substr(0, colon);
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return scheme;
+}
+
 bool sinkCarriesSound(const std::string& output) {
+    if (!streamScheme(output).empty()) return true;
     const auto extension = extensionOf(output);
     return extension == ".mp4" || extension == ".mkv" || extension == ".webm";
 }
@@ -32,6 +41,14 @@ bool sinkCarriesSound(const std::string& output) {
 std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request) {
     if (request.discard) return makeNullSink();
     if (request.output == "-") return makeRawSink();
+    if (const auto scheme = streamScheme(request.output); !scheme.empty()) {
+        if (scheme != "rtmp" && scheme != "rtmps" && scheme != "srt" && scheme != "udp")
+            throw HostError("cannot stream to " + request.output + " (use rtmp://, rtmps://, srt:// or udp://)");
+        if (request.width % 2 != 0 || request.height % 2 != 0)
+            throw HostError("--size: a stream needs an even width and height, got " + std::to_string(request.width) + "x" +
+                            std::to_string(request.height));
+        return makeStreamSink(request, scheme);
+    }
     const auto extension = extensionOf(request.output);
     if (extension == ".mp4" || extension == ".mkv" || extension == ".webm" || extension == ".gif") {
         if (extension != ".gif" && (request.width % 2 != 0 || request.height % 2 != 0))

@@ -44,6 +44,7 @@ struct SinkRequest {
     int fps = 0;
     std::optional<SoundFormat> sound; // the sound, for outputs that carry it
     EncoderSettings encoder;
+    bool paceRealTime = false;        // a stream of a recording: frames no faster than they play
 };
 
 // Chooses the sink by the output's extension; throws HostError for an
@@ -51,13 +52,18 @@ struct SinkRequest {
 // refuses, before any output exists.
 std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request);
 
-// Whether the output carries the sound (the video formats but GIF).
+// Whether the output carries the sound (the video formats but GIF, and streams).
 bool sinkCarriesSound(const std::string& output);
+
+// The streaming protocol an output names (rtmp, rtmps, srt, udp), or empty for a file.
+std::string streamScheme(const std::string& output);
 
 // Writes the canvas's rows as bgr0 bytes to `fd` (see writeAll).
 void writeCanvas(int fd, const LumCanvas& canvas, const char* what);
 
 std::unique_ptr<FrameSink> makeVideoSink(const SinkRequest& request, const std::string& extension);
+// A live stream to a server: FLV over RTMP, MPEG-TS over SRT or UDP, H.264 + AAC.
+std::unique_ptr<FrameSink> makeStreamSink(const SinkRequest& request, const std::string& scheme);
 std::unique_ptr<FrameSink> makePngSink(const SinkRequest& request);
 std::unique_ptr<FrameSink> makeY4mSink(const SinkRequest& request);
 std::unique_ptr<FrameSink> makeRawSink();

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <csignal>
 #include <chrono>
 #include <condition_variable>
 #include <cstdarg>
@@ -143,14 +145,21 @@ struct Job {
     bool last = false;
 };
 
+// How long a streaming server may take to answer before it counts as unreachable.
+constexpr auto connectTimeout = std::chrono::seconds(10);
+
 class VideoSink final : public FrameSink {
 public:
-    VideoSink(const SinkRequest& request, const std::string& extension)
-        : kind_(videoKindFor(extension)), target_(request.output), fps_(request.fps) {
+    // `scheme` is empty for a file, else the streaming protocol of the URL
+    // (rtmp, rtmps: FLV; srt, udp: MPEG-TS), all H.264 + AAC.
+    VideoSink(const SinkRequest& request, const std::string& extension, const std::string& scheme = "")
+        : kind_(scheme.empty() ? videoKindFor(extension) : VideoKind::Mp4), target_(request.output), fps_(request.fps),
+          streaming_(!scheme.empty()), paced_(request.paceRealTime) {
         quietMediaLibraries();
         const auto settings = resolveVideoSettings(kind_, request.encoder);
-        const char* muxerName = kind_ == VideoKind::Mp4 ? "mp4" : kind_ == VideoKind::Mkv ? "matroska"
-                                                            : kind_ == VideoKind::Webm ? "webm" : "gif";
+        const char* muxerName = streaming_ ? (scheme.rfind("rtmp", 0) == 0 ? "flv" : "mpegts")
+                                : kind_ == VideoKind::Mp4 ? "mp4" : kind_ == VideoKind::Mkv ? "matroska"
+                                : kind_ == VideoKind::Webm ? "webm" : "gif";
         const AVOutputFormat* muxer = av_guess_format(muxerName, nullptr, nullptr);
         if (muxer == nullptr) throw HostError(std::string("libavformat has no ") + muxerName + " muxer");
         const bool globalHeader = (muxer->flags & AVFMT_GLOBALHEADER) != 0;
@@ -159,6 +168,11 @@ public:
         openVideo(request, settings, globalHeader);
         if (request.sound && kind_ != VideoKind::Gif) openAudio(*request.sound, settings, globalHeader);
         makePicture();
+        if (streaming_) {
+            openStream(muxer);
+            startWorker();
+            return;
+        }
 
         file_ = std::make_unique<OutputFile>(request.output);
         ::close(file_->releaseDescriptor());
@@ -197,6 +211,7 @@ public:
     void writeFrame(const LumCanvas& canvas) override {
         if (canvas.width != picture_->width || canvas.height != picture_->height)
             throw HostError("a frame of the wrong size reached the video encoder");
+        if (paced_) waitForFrameTime();
         // The encoder may still hold the last picture: then this copies it first.
         int result = av_frame_make_writable(picture_.get());
         if (result < 0) throw HostError("out of memory for a video frame");
@@ -232,10 +247,63 @@ public:
             if (!failure_.empty()) throw HostError(failure_);
         }
         stopWorker();
-        file_->commit();
+        if (file_) file_->commit();
     }
 
 private:
+    // A server is sent a recording at the pace it plays: frame n no sooner
+    // than n / fps after the first.
+    void waitForFrameTime() {
+        const auto now = std::chrono::steady_clock::now();
+        if (framesIn_ == 0) firstFrameAt_ = now;
+        const auto due = firstFrameAt_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                             std::chrono::duration<double>(static_cast<double>(framesIn_) / fps_));
+        while (std::chrono::steady_clock::now() < due) {
+            throwIfInterrupted();
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(due - std::chrono::steady_clock::now(),
+                                                                                     std::chrono::milliseconds(50)));
+        }
+    }
+
+    // Connects to the server and writes the stream's header; a server that
+    // cannot be reached within the time limit fails here, before any frame.
+    void openStream(const AVOutputFormat* muxer) {
+        // A server that closes the connection must fail a write, not end lumhost.
+        std::signal(SIGPIPE, SIG_IGN);
+        AVFormatContext* context = nullptr;
+        int result = avformat_alloc_output_context2(&context, muxer, nullptr, target_.c_str());
+        if (result < 0) throw HostError("cannot stream to " + target_ + ": " + mediaFailure(result));
+        muxer_.reset(context);
+        connectDeadline_ = std::chrono::steady_clock::now() + connectTimeout;
+        const AVIOInterruptCB callback{&VideoSink::stopWaiting, this};
+        muxer_->interrupt_callback = callback;
+        AVDictionary* options = nullptr;
+        // SRT's live mode drops what is still in flight when the caller closes:
+        // wait up to two seconds for the last of the stream to be taken.
+        if (target_.rfind("srt:", 0) == 0 && target_.find("linger=") == std::string::npos) setOption(&options, "linger", "2");
+        result = avio_open2(&muxer_->pb, target_.c_str(), AVIO_FLAG_WRITE, &muxer_->interrupt_callback, &options);
+        av_dict_free(&options);
+        if (result < 0) throw HostError("cannot reach " + target_ + ": " + streamFailure(result));
+        addStreams();
+        result = avformat_write_header(muxer_.get(), nullptr);
+        if (result < 0) throw HostError("cannot reach " + target_ + ": " + streamFailure(result));
+        headerWritten_ = true;
+        connected_ = true;
+    }
+
+    // libavformat's wait for the network ends on Ctrl-C, or while
+    // connecting when the server has not answered in time.
+    static int stopWaiting(void* self) {
+        const auto* sink = static_cast<const VideoSink*>(self);
+        if (interrupted()) return 1;
+        return !sink->connected_ && std::chrono::steady_clock::now() > sink->connectDeadline_ ? 1 : 0;
+    }
+
+    std::string streamFailure(int code) {
+        if (code == AVERROR_EXIT && !interrupted()) return "no answer within " + std::to_string(connectTimeout.count()) + " s";
+        return writeReason(code);
+    }
+
     // A reference to the latest picture, with its sound, for the worker.
     void queuePicture() {
         gifHeld_ = false;
@@ -284,6 +352,8 @@ private:
             v->color_trc = AVCOL_TRC_SMPTE170M;
             v->chroma_sample_location = AVCHROMA_LOC_CENTER;
             v->thread_count = 0;  // as many as the encoder likes
+            // A viewer joining a stream waits for the next key frame: one every two seconds.
+            if (streaming_) v->gop_size = 2 * request.fps;
             if (settings.bitRate > 0) v->bit_rate = settings.bitRate;
             for (const auto& [key, value] : settings.videoOptions) setOption(&options, key.c_str(), value);
         }
@@ -427,6 +497,7 @@ private:
         sigemptyset(&blocked);
         sigaddset(&blocked, SIGINT);
         sigaddset(&blocked, SIGTERM);
+        sigaddset(&blocked, SIGPIPE);
         pthread_sigmask(SIG_BLOCK, &blocked, &previous);
         try {
             worker_ = std::thread([this] { work(); });
@@ -596,6 +667,11 @@ private:
     VideoKind kind_;
     std::string target_;
     int fps_;
+    bool streaming_ = false;
+    bool paced_ = false;
+    std::atomic<bool> connected_{false};
+    std::chrono::steady_clock::time_point connectDeadline_;
+    std::chrono::steady_clock::time_point firstFrameAt_;
     CodecPtr video_, audio_;
     ResamplerPtr resampler_;
     FifoPtr fifo_;
@@ -634,6 +710,10 @@ private:
 
 std::unique_ptr<FrameSink> makeVideoSink(const SinkRequest& request, const std::string& extension) {
     return std::make_unique<VideoSink>(request, extension);
+}
+
+std::unique_ptr<FrameSink> makeStreamSink(const SinkRequest& request, const std::string& scheme) {
+    return std::make_unique<VideoSink>(request, "", scheme);
 }
 
 }  // namespace lumhost

@@ -148,7 +148,7 @@ ParamAssignment parseAssignment(const std::string& text, bool byName) {
     return ParamAssignment{byName, text.substr(0, equals), text.substr(equals + 1)};
 }
 
-void applyAssignment(const PluginModule& plugin, const ParamAssignment& assignment, std::ostream& notes) {
+ResolvedAssignment resolveAssignment(const PluginModule& plugin, const ParamAssignment& assignment) {
     uint32_t id = 0;
     std::optional<ParamDescription> known;
     if (assignment.byName) {
@@ -161,20 +161,25 @@ void applyAssignment(const PluginModule& plugin, const ParamAssignment& assignme
         id = static_cast<uint32_t>(*number);
         known = describeParam(plugin, id);
     }
-    const int32_t type = known ? known->type : 0;
-    const std::string label = known ? known->name : "parameter " + std::to_string(id);
-
-    int32_t asked = 0;
+    ResolvedAssignment resolved;
+    resolved.id = id;
+    resolved.type = known ? known->type : 0;
+    resolved.label = known ? known->name : "parameter " + std::to_string(id);
     try {
-        asked = parseParamValue(assignment.value, type);
+        resolved.value = parseParamValue(assignment.value, resolved.type);
     } catch (const HostError& error) {
-        throw HostError(label + ": " + error.what());
+        throw HostError(resolved.label + ": " + error.what());
     }
-    const auto applied = setParam(plugin, id, asked);
-    if (!applied) throw HostError("--param: the plug-in has no parameter with id " + std::to_string(id));
-    if (*applied != asked)
-        notes << "lumhost: " << label << ": " << formatParamValue(type, asked) << " is out of range, applied "
-              << formatParamValue(type, *applied) << "\n";
+    return resolved;
+}
+
+void applyAssignment(const PluginModule& plugin, const ParamAssignment& assignment, std::ostream& notes) {
+    const auto resolved = resolveAssignment(plugin, assignment);
+    const auto applied = setParam(plugin, resolved.id, resolved.value);
+    if (!applied) throw HostError("--param: the plug-in has no parameter with id " + std::to_string(resolved.id));
+    if (*applied != resolved.value)
+        notes << "lumhost: " << resolved.label << ": " << formatParamValue(resolved.type, resolved.value)
+              << " is out of range, applied " << formatParamValue(resolved.type, *applied) << "\n";
 }
 
 }  // namespace lumhost

@@ -65,6 +65,18 @@ struct ParamAssignment {
 // Splits "KEY=VALUE"; throws HostError naming the option if there is no '='.
 ParamAssignment parseAssignment(const std::string& text, bool byName);
 
+// An assignment checked against the plug-in: its id, type, name and value.
+struct ResolvedAssignment {
+    uint32_t id = 0;
+    int32_t type = 0;
+    std::string label;  // the plug-in's name for it, or "parameter ID"
+    int32_t value = 0;
+};
+
+// Finds the parameter and parses the value without applying it; throws
+// HostError for an unknown name or id or a bad value.
+ResolvedAssignment resolveAssignment(const PluginModule& plugin, const ParamAssignment& assignment);
+
 // Applies one assignment through lumSetParamInfo. Writes a note to `notes`
 // when the plug-in clamps the value; throws HostError for an unknown name or
 // id or a bad value.

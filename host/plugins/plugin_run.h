@@ -3,12 +3,15 @@
 #pragma once
 
 #include <exception>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/plugins/plugin_module.h"
 #include "host/plugins/plugin_params.h"
+#include "host/plugins/plugin_presets.h"
 
 namespace lumhost {
 
@@ -16,11 +19,18 @@ namespace lumhost {
 struct PluginOptions {
     std::string plugin;                        // the .lum file
     std::vector<ParamAssignment> assignments;  // --set and --param in command-line order
+    std::optional<std::string> preset;         // --load-preset: a preset's name or file, applied before them
 };
 
-// Calls lumInit, then applies the assignments in order, noting clamped values on stderr.
+// The preset file --load-preset names, among the plug-in's presets.
+inline std::filesystem::path presetFileFor(const PluginOptions& options) {
+    return locatePreset(*options.preset, presetFolders(currentPresetSetting(), presetPluginName(options.plugin)));
+}
+
+// Calls lumInit, then applies the preset and the assignments in order, noting clamped values on stderr.
 inline PluginInfoRecord initWithSettings(const PluginModule& plugin, const PluginOptions& options) {
     auto info = initPlugin(plugin);
+    if (options.preset) applyPreset(plugin, presetFileFor(options), std::cerr);
     for (const auto& assignment : options.assignments) applyAssignment(plugin, assignment, std::cerr);
     return info;
 }

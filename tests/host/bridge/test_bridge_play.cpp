@@ -28,7 +28,7 @@ TEST_P(BridgePlay, KeysAndResizingReachTheModule) {
         "pid=$!\n"
         "id=$(xdotool search --sync --name '^lumhost')\n"
         "sleep 1\n"
-        "xdotool key --window $id Up Up c f\n"
+        "xdotool key --window $id a a c t\n"
         "sleep 0.5\n"
         "import -window $id before.png\n"
         "xdotool windowsize --sync $id 200 150\n"

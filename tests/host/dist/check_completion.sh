@@ -23,7 +23,7 @@ expect() {  # EXPECTED WORD...: completes the last word
     fi
 }
 
-expect "info list devices render play -h --help --version" lumhost ""
+expect "info list devices render play presets -h --help --version" lumhost ""
 expect "render" lumhost re
 expect "--null" lumhost render --n
 expect "--plugin --param --preset" lumhost render --p
@@ -36,4 +36,17 @@ expect "gyrotrail" lumhost render --plugin gy
 expect "gyrotrail" lumhost info g
 expect "line-width= line-length=" lumhost render --plugin gyrotrail --set line-
 expect "zoom-factor=" lumhost info --set z
+# Preset names come from lumhost presets, for the plug-in named on the line.
+XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_CONFIG_HOME
+trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
+mkdir -p "$XDG_CONFIG_HOME/lumhost/presets/gyrotrail"
+echo "Line width=3" >"$XDG_CONFIG_HOME/lumhost/presets/gyrotrail/thin.preset"
+echo "Line width=30" >"$XDG_CONFIG_HOME/lumhost/presets/gyrotrail/thick.preset"
+expect "thick thin" lumhost render --load-preset th
+expect "thin" lumhost play --plugin gyrotrail --load-preset thin
+expect "--load-preset" lumhost play --lo
+expect "--fullscreen" lumhost play --fu
+expect "--save" lumhost presets --sa
+
 exit $failed

@@ -37,4 +37,10 @@ if [ -f "$prefix/$libdir/gstreamer-1.0/libgstlum.so" ] && command -v gst-inspect
         GST_REGISTRY="$scratch/registry.bin" gst-inspect-1.0 lum_gyrotrail 2>&1 || true)
     grep -q "($prefix/$libdir/lum/gyrotrail.lum)" <<<"$inspect" || { echo "lum_gyrotrail does not use the moved install's plug-in: $inspect"; failed=1; }
 fi
+# The presets installed with it are found from the moved lumhost, and load.
+presets=$(cd "$scratch" && env -i PATH=/usr/bin:/bin HOME="$scratch/home" "$prefix/bin/lumhost" presets)
+echo "$presets"
+grep -Eq "^bold +$prefix/share/lumhost/presets/gyrotrail/bold.preset$" <<<"$presets" || { echo "the installed presets are not listed"; failed=1; }
+(cd "$scratch" && env -i PATH=/usr/bin:/bin HOME="$scratch/home" "$prefix/bin/lumhost" info --load-preset long-trail | grep -Eq '^ +12 +Line length +integer +30 ') ||
+    { echo "an installed preset does not load"; failed=1; }
 exit $failed

@@ -58,7 +58,7 @@ TEST(Play, KeysChangeSettingsLiveAndResizingMovesTheCentre) {
         "pid=$!\n"
         "id=$(xdotool search --sync --name '^lumhost')\n"
         "sleep 0.5\n"
-        "xdotool key --window $id Up Up c f\n"
+        "xdotool key --window $id a a c t\n"
         "sleep 0.5\n"
         "import -window $id before.png\n"
         "xdotool windowsize --sync $id 200 150\n"

@@ -1,0 +1,90 @@
+// Preset folders, names and files, and playlists, without a window.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "host/base/host_error.h"
+#include "host/plugins/plugin_presets.h"
+#include "host/sound/playlist.h"
+#include "host_runner.h"
+
+namespace lumhost {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PresetFolders, UserFolderFirstThenTheInstalledAndTheMachines) {
+    PresetSetting setting{std::string("/cfg"), std::string("/home/me"), "/opt/gt/bin"};
+    const auto folders = presetFolders(setting, "gyrotrail");
+    ASSERT_EQ(folders.size(), 4u);
+    EXPECT_EQ(folders[0], "/cfg/lumhost/presets/gyrotrail");
+    EXPECT_EQ(folders[1], "/opt/gt/share/lumhost/presets/gyrotrail");
+    EXPECT_EQ(folders[2], "/usr/local/share/lumhost/presets/gyrotrail");
+    EXPECT_EQ(folders[3], "/usr/share/lumhost/presets/gyrotrail");
+    setting.configHome = "relative/ignored";  // XDG: a relative value is invalid and ignored
+    EXPECT_EQ(userPresetFolder(setting, "x"), "/home/me/.config/lumhost/presets/x");
+    EXPECT_THROW(userPresetFolder(PresetSetting{}, "x"), HostError);
+    EXPECT_EQ(presetPluginName("/a/b/gyrotrail.lum"), "gyrotrail");
+    for (const char* bad : {"", "a/b", ".hidden", ".."}) EXPECT_THROW(checkPresetName(bad), HostError) << bad;
+    EXPECT_NO_THROW(checkPresetName("calm evening"));
+}
+
+TEST(PresetFolders, FirstOfANameWinsAndShadowsTheRest) {
+    hosttest::Scratch scratch;
+    const fs::path user = scratch.path("user"), system = scratch.path("system");
+    fs::create_directories(user);
+    fs::create_directories(system / "wide.preset");  // a folder is not a preset
+    std::ofstream(user / "wide.preset") << "Line width=30\n";
+    std::ofstream(system / "calm.preset") << "Line width=2\n";
+    std::ofstream(system / "notes.txt") << "not a preset\n";
+    const auto found = findPresets({user, system, scratch.path("missing")});
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].name, "wide");
+    EXPECT_EQ(found[1].name, "calm");
+    std::ofstream(system / "again.preset") << "\n";
+    std::ofstream(user / "again.preset") << "\n";
+    const auto again = findPresets({user, system});
+    ASSERT_EQ(again.size(), 4u);
+    EXPECT_EQ(again[2].name, "again");
+    EXPECT_EQ(again[2].shadowedBy, user / "again.preset");
+    EXPECT_EQ(locatePreset("again", {user, system}), user / "again.preset");
+    EXPECT_EQ(locatePreset("calm", {user, system}), system / "calm.preset");
+    EXPECT_THROW(locatePreset("none", {user, system}), HostError);
+    EXPECT_THROW(locatePreset("./none.preset", {user}), HostError);
+}
+
+TEST(PresetValues, ReadBackToTheSameBits) {
+    const struct {
+        int32_t type, value;
+        const char* text;
+    } cases[] = {{PARAMTYPE_COLOR, 0x00302010, "#102030"},
+                 {PARAMTYPE_COLOR, static_cast<int32_t>(0xFF123456), "0xFF123456"},
+                 {PARAMTYPE_TOGGLE, 0, "off"},
+                 {PARAMTYPE_TOGGLE, 1, "on"},
+                 {PARAMTYPE_TOGGLE, 7, "7"},
+                 {PARAMTYPE_INTEGER, -5, "-5"},
+                 {PARAMTYPE_INTEGER, INT32_MIN, "-2147483648"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(presetValueText(c.type, c.value), c.text);
+        EXPECT_EQ(parseParamValue(presetValueText(c.type, c.value), c.type), c.value) << c.text;
+    }
+}
+
+TEST(Playlists, FoldersInNameOrderAndM3uEntriesFromTheirFolder) {
+    hosttest::Scratch scratch;
+    const fs::path music = scratch.path("music");
+    fs::create_directories(music / "sub.wav");
+    for (const char* name : {"b.FLAC", "a.wav", "cover.jpg", "c.ogg", "list.m3u"}) std::ofstream(music / name) << "x";
+    std::ofstream(scratch.path("list.m3u8")) << "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:1,A\r\nmusic/a.wav\r\n  \r\n/abs/x.mp3\nmusic/../music/c.ogg\n";
+    const auto files = expandPlaylist({music.string(), scratch.path("list.m3u8"), "plain.mp3"});
+    const std::vector<std::string> expected{(music / "a.wav").string(), (music / "b.FLAC").string(), (music / "c.ogg").string(),
+                                            (music / "a.wav").string(), "/abs/x.mp3", (music / "c.ogg").string(), "plain.mp3"};
+    EXPECT_EQ(files, expected);
+    EXPECT_THROW(expandPlaylist({scratch.path("missing.m3u")}), HostError);
+    EXPECT_TRUE(isSoundFileName("X.OPUS"));
+    EXPECT_FALSE(isSoundFileName("x.txt"));
+}
+
+}  // namespace
+}  // namespace lumhost
