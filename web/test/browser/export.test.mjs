@@ -3,25 +3,17 @@
 // size, frame count and duration asked for, in MP4 (H.264 + Opus) and WebM
 // (VP9 + Opus). Cancel stops it with a message; a size the encoder refuses
 // keeps the button disabled with the reason.
-import { requireOrSkip, serve, launch, openPage, openFile, writeWav, tempFolder, alertText } from './harness.mjs';
+import { requireOrSkip, openPage, openFile, writeWav, tempFolder, alertText, sharedSession } from './harness.mjs';
 requireOrSkip({ needFfprobe: true });
 
-import { test, after, before } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 
 const dir = tempFolder();
-let server, browser;
-before(async () => {
-  server = await serve();
-  browser = await launch();
-});
-after(async () => {
-  await browser?.close();
-  server?.stop();
-});
+const session = sharedSession();
 
 function probe(path) {
   const run = spawnSync('ffprobe', ['-v', 'error', '-count_frames', '-show_entries',
@@ -54,7 +46,7 @@ async function savedVideo(page) {
 test('Save video makes an MP4 and a WebM that ffprobe reads', async () => {
   const wav = join(dir, 'two.wav');
   writeWav(wav, { seconds: 2, rate: 44100 });
-  const page = await openPage(browser, server.url);
+  const page = await openPage(session.browser, session.server.url);
   await openFile(page, wav);
   await page.waitForFunction(() => document.getElementById('now').textContent.includes('two.wav'));
   for (const [format, size, fps, videoCodec, w, h] of [['mp4', '320x240', 30, 'h264', 320, 240], ['webm', '256x144', 25, 'vp9', 256, 144]]) {
@@ -82,7 +74,7 @@ test('Save video makes an MP4 and a WebM that ffprobe reads', async () => {
 test('Cancel stops an export with a message; a refused size says why', async () => {
   const wav = join(dir, 'long.wav');
   writeWav(wav, { seconds: 30, rate: 48000 });
-  const page = await openPage(browser, server.url);
+  const page = await openPage(session.browser, session.server.url);
   await openFile(page, wav);
   await page.waitForFunction(() => document.getElementById('now').textContent.includes('long.wav'));
   await chooseExport(page, '1280x720', 60, 'mp4');

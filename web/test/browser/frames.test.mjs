@@ -3,10 +3,10 @@
 // (the module's canvas memory, hashed in the page) and by `lumhost render
 // -o -` (raw bgr0), at two sizes and two frame rates, with settings changed
 // in the panel and with settings given in a link.
-import { requireOrSkip, serve, launch, openPage, openFile, writeWav, tempFolder, lumhost, alertText } from './harness.mjs';
+import { requireOrSkip, openPage, openFile, writeWav, tempFolder, lumhost, alertText, sharedSession } from './harness.mjs';
 requireOrSkip({ needLumhost: true });
 
-import { test, after, before } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { createHash } from 'node:crypto';
@@ -15,16 +15,7 @@ import { join } from 'node:path';
 const dir = tempFolder();
 const wav = join(dir, 'swing.wav');
 writeWav(wav, { seconds: 1.3, rate: 44100 });
-let server, browser;
-
-before(async () => {
-  server = await serve();
-  browser = await launch();
-});
-after(async () => {
-  await browser?.close();
-  server?.stop();
-});
+const session = sharedSession();
 
 // lumhost's frames of `sound` (the WAV; null for the demo).
 function lumhostHashes(width, height, fps, sets, sound = wav) {
@@ -58,7 +49,7 @@ function assertSameFrames(page, native, label) {
 }
 
 test('frames equal lumhost render at two sizes and two rates, settings changed in the panel', async () => {
-  const page = await openPage(browser, server.url);
+  const page = await openPage(session.browser, session.server.url);
   await openFile(page, wav);
   await page.waitForFunction(() => document.getElementById('now').textContent.includes('swing.wav'));
   await setInPanel(page, 'Zoom factor', '1');
@@ -76,7 +67,7 @@ test('frames equal lumhost render at two sizes and two rates, settings changed i
 });
 
 test('a link with settings reproduces them, in the panel and in the frames', async () => {
-  const page = await openPage(browser, server.url, '?zoom-factor=2&line-length=9&fade-out=off&color=%2300ff80&line-width=1000');
+  const page = await openPage(session.browser, session.server.url, '?zoom-factor=2&line-length=9&fade-out=off&color=%2300ff80&line-width=1000');
   const params = Object.fromEntries((await page.evaluate(() => window.gyrotrailPage.params())).map((p) => [p.name, p.value]));
   assert.equal(params['Zoom factor'], 2);
   assert.equal(params['Line length'], 9);
@@ -95,7 +86,7 @@ test('a link with settings reproduces them, in the panel and in the frames', asy
 });
 
 test('the demo is lumhost\'s, frame for frame', async () => {
-  const page = await openPage(browser, server.url, '?zoom-factor=40');
+  const page = await openPage(session.browser, session.server.url, '?zoom-factor=40');
   await page.locator('::-p-aria([name="Demo"][role="button"])').click();
   await page.waitForFunction(() => document.getElementById('now').textContent.startsWith('demo'));
   await page.locator('::-p-aria(Pause)').click();
@@ -110,7 +101,7 @@ test('FLAC, decoded in pieces by WebCodecs, gives lumhost\'s frames; MP3, AAC an
   const flac = join(dir, 'swing.flac');
   const made = spawnSync('ffmpeg', ['-v', 'error', '-i', wav, '-c:a', 'flac', '-y', flac]);
   if (made.status !== 0) return;   // no ffmpeg here: nothing to make the files with
-  const page = await openPage(browser, server.url, '?zoom-factor=1');
+  const page = await openPage(session.browser, session.server.url, '?zoom-factor=1');
   await openFile(page, flac);
   await page.waitForFunction(() => document.getElementById('now').textContent.includes('swing.flac'));
   const native = lumhostHashes(240, 135, 50, ['zoom factor=1'], flac);

@@ -6,6 +6,7 @@ import { spawn, spawnSync } from 'node:child_process';
 import { existsSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
+import { after, before } from 'node:test';
 import { fileURLToPath } from 'node:url';
 
 export const root = resolve(process.env.GYROTRAIL_ROOT ?? join(dirname(fileURLToPath(import.meta.url)), '..', '..', '..'));
@@ -64,6 +65,21 @@ export async function launch(extraArgs = []) {
 }
 
 // Opens the page (with an optional query) and waits until it has started.
+// One served site and one browser for all the tests of a file, started
+// before the first and stopped after the last: `session.server`, `session.browser`.
+export function sharedSession() {
+  const session = {};
+  before(async () => {
+    session.server = await serve();
+    session.browser = await launch();
+  });
+  after(async () => {
+    await session.browser?.close();
+    session.server?.stop();
+  });
+  return session;
+}
+
 export async function openPage(browser, url, query = '') {
   const page = await browser.newPage();
   const errors = [];

@@ -2,23 +2,15 @@
 // names and values `lumhost info` prints, each control found by its
 // accessible name; ranges are the plug-in's clamping; a change shows in the
 // next frame; lumhost play's keys work; settings are remembered.
-import { requireOrSkip, serve, launch, openPage, openFile, writeWav, tempFolder, lumhost } from './harness.mjs';
+import { requireOrSkip, openPage, openFile, writeWav, tempFolder, lumhost, sharedSession } from './harness.mjs';
 requireOrSkip({ needLumhost: true });
 
-import { test, after, before } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { join } from 'node:path';
 
-let server, browser;
-before(async () => {
-  server = await serve();
-  browser = await launch();
-});
-after(async () => {
-  await browser?.close();
-  server?.stop();
-});
+const session = sharedSession();
 
 // lumhost info's table: {name: {type, value, range}}.
 function lumhostTable() {
@@ -52,7 +44,7 @@ async function enter(page, name, value) {
 test('the panel lists the six settings with lumhost info\'s names, values and ranges', async () => {
   const table = lumhostTable();
   assert.equal(Object.keys(table).length, 6, 'lumhost info lists six settings');
-  const page = await openPage(browser, server.url);
+  const page = await openPage(session.browser, session.server.url);
   const labels = await page.$$eval('#settings label', (all) => all.map((l) => l.textContent));
   assert.deepEqual(labels, Object.keys(table));
   for (const [name, row] of Object.entries(table)) {
@@ -77,7 +69,7 @@ test('a change goes through the plug-in, shows clamped, and shows in the next fr
   const dir = tempFolder();
   const wav = join(dir, 'long.wav');
   writeWav(wav, { seconds: 20, rate: 48000 });
-  const page = await openPage(browser, server.url);
+  const page = await openPage(session.browser, session.server.url);
   await enter(page, 'Zoom factor', '1');
   await openFile(page, wav);
   await page.waitForFunction(() => window.gyrotrailPage.playing() && window.gyrotrailPage.litPixels() > 0, { timeout: 15000 });
@@ -122,7 +114,7 @@ test('a change goes through the plug-in, shows clamped, and shows in the next fr
   await page.waitForFunction(() => document.fullscreenElement === null, { timeout: 5000 });
 
   // Remembered on the next visit without settings in the address.
-  const again = await openPage(browser, server.url);
+  const again = await openPage(session.browser, session.server.url);
   assert.equal((await shown(again, 'Zoom factor')).value, '3');
   assert.equal((await shown(again, 'Line width')).value, '1');
   assert.equal((await shown(again, 'Color')).value, '#ff0000');
