@@ -10,11 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "gst/block_run.h"
 #include "gst/sample_format.h"
 #include "host/base/host_error.h"
 #include "host/plugins/plugin_module.h"
 #include "host/plugins/plugin_params.h"
+#include "rules/block_cutter.h"
+#include "rules/defaults.h"
 
 GST_DEBUG_CATEGORY_EXTERN(lumgst_debug);
 #define GST_CAT_DEFAULT lumgst_debug
@@ -23,9 +24,9 @@ namespace lumgst {
 namespace {
 
 // lumhost's default canvas and frame rate, where downstream leaves them open.
-constexpr int defaultWidth = 1280;
-constexpr int defaultHeight = 720;
-constexpr int defaultFps = 60;
+using lumrules::defaultFps;
+using lumrules::defaultHeight;
+using lumrules::defaultWidth;
 
 // The canvas's 0x00RRGGBB pixels in memory order are B, G, R, 0.
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
@@ -33,11 +34,12 @@ GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
     GST_STATIC_CAPS("video/x-raw, format = (string) BGRx, width = (int) [ 1, 16384 ], height = (int) [ 1, 16384 ], "
                     "framerate = (fraction) [ 1/1, 1000/1 ], pixel-aspect-ratio = (fraction) 1/1"));
 
-// One or two channels: lumhost mixes wider sound down before cutting blocks.
+// Up to eight channels: wider sound is mixed down to stereo by the cutter,
+// as lumhost mixes it.
 GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
     "sink", GST_PAD_SINK, GST_PAD_ALWAYS,
     GST_STATIC_CAPS("audio/x-raw, format = (string) " LUMGST_AUDIO_FORMATS ", layout = (string) interleaved, "
-                    "rate = (int) [ 1, MAX ], channels = (int) [ 1, 2 ]"));
+                    "rate = (int) [ 1, MAX ], channels = (int) [ 1, 8 ]"));
 
 // What one element holds besides its GObject: the loaded plug-in, its
 // settings, the run of blocks and the canvas.
@@ -66,7 +68,8 @@ struct ElementState {
     GstBufferPool* pool = nullptr;
     GstSegment segment{};
 
-    BlockRun blocks;
+    lumrules::BlockCutter blocks;
+    lumrules::SampleFormat sampleFormat = lumrules::SampleFormat::f32;
     std::vector<int8_t> block;
     // The canvas is the frame last sent: drawn on again in place once
     // downstream has let go of it, otherwise copied into a new frame first.
@@ -386,8 +389,7 @@ GstFlowReturn chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
         return GST_FLOW_ERROR;
     }
     const auto frameBytes = static_cast<std::size_t>(GST_AUDIO_INFO_BPF(&s.audio));
-    appendAsFloat(GST_AUDIO_INFO_FORMAT(&s.audio), map.data, map.size / frameBytes, GST_AUDIO_INFO_CHANNELS(&s.audio),
-                  s.blocks.incoming());
+    s.blocks.push(map.data, map.size / frameBytes, s.sampleFormat);
     gst_buffer_unmap(buffer, &map);
     gst_buffer_unref(buffer);
     return drawBlocks(element, s, false);
@@ -395,7 +397,7 @@ GstFlowReturn chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
 
 bool setAudioCaps(GstElement* element, ElementState& s, GstCaps* caps) {
     GstAudioInfo audio;
-    if (!gst_audio_info_from_caps(&audio, caps) || !sampleFormatSupported(GST_AUDIO_INFO_FORMAT(&audio))) {
+    if (!gst_audio_info_from_caps(&audio, caps) || !sampleFormatOf(GST_AUDIO_INFO_FORMAT(&audio))) {
         GST_WARNING_OBJECT(element, "cannot take %" GST_PTR_FORMAT, static_cast<gpointer>(caps));
         return false;
     }
@@ -405,6 +407,7 @@ bool setAudioCaps(GstElement* element, ElementState& s, GstCaps* caps) {
         GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_INFO_FORMAT(&s.audio))
         s.restartDue = true;
     s.audio = audio;
+    s.sampleFormat = *sampleFormatOf(GST_AUDIO_INFO_FORMAT(&audio));
     s.haveAudio = true;
     if (!negotiate(element, s)) gst_pad_mark_reconfigure(s.srcpad);
     return true;
@@ -508,7 +511,7 @@ GstStateChangeReturn changeState(GstElement* element, GstStateChange transition)
             clearCanvas(s);
             dropPool(s);
             s.haveAudio = s.haveVideo = false;
-            s.blocks.incoming().clear();
+            s.blocks.restart();
             break;
         case GST_STATE_CHANGE_READY_TO_NULL: {
             {

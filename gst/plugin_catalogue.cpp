@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "host/plugins/plugin_search.h"
+#include "rules/param_text.h"
 
 namespace lumgst {
 namespace {
@@ -44,22 +45,10 @@ std::vector<fs::path> elementSearchFolders() {
 }
 
 std::string propertyName(const std::string& settingName, uint32_t id, const std::vector<std::string>& taken) {
-    std::string name;
-    for (const unsigned char c : settingName) {
-        if (std::isalnum(c) != 0 && c < 0x80)
-            name += static_cast<char>(std::tolower(c));
-        else if (!name.empty() && name.back() != '-')
-            name += '-';
-    }
-    while (!name.empty() && name.back() == '-') name.pop_back();
-    // A property name starts with a letter; GstObject already has "name" and "parent".
-    if (name.empty() || std::isalpha(static_cast<unsigned char>(name[0])) == 0)
-        name = "setting-" + std::to_string(id) + (name.empty() ? "" : "-" + name);
-    const auto used = [&](const std::string& candidate) {
-        return candidate == "name" || candidate == "parent" || std::find(taken.begin(), taken.end(), candidate) != taken.end();
-    };
-    if (used(name)) name += "-" + std::to_string(id);
-    return name;
+    // GstObject already has "name" and "parent".
+    auto used = taken;
+    used.insert(used.end(), {"name", "parent"});
+    return lumrules::uniqueParamKey(settingName, id, lumrules::NameStyle::gstProperty, used);
 }
 
 std::string identifierPart(const std::string& name) {

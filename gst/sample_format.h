@@ -1,23 +1,21 @@
-// Sound as GStreamer hands it to the element, turned into the interleaved
-// floats in -1..1 that lumhost's sound room works on, converted exactly as
-// lumhost's decoding path (libswresample) converts each sample format, so a
-// file gives the element the blocks it gives lumhost.
+// Sound as GStreamer hands it to the element, named in the sample formats
+// the shared block cutter converts (as lumhost's decoding path converts
+// each), so a file gives the element the blocks it gives lumhost.
 #pragma once
 
 #include <gst/audio/audio.h>
 
-#include <cstddef>
-#include <vector>
+#include <optional>
+
+#include "rules/samples.h"
 
 namespace lumgst {
 
 // The formats the element takes: what parsers and decoders deliver for
 // ordinary files, little-endian, interleaved.
-#define LUMGST_AUDIO_FORMATS "{ U8, S16LE, S24LE, S32LE, F32LE, F64LE }"
+#define LUMGST_AUDIO_FORMATS "{ U8, S8, S16LE, S24LE, S32LE, F32LE, F64LE }"
 
-bool sampleFormatSupported(GstAudioFormat format);
-
-// Appends `frames` sample frames of `channels` channels in `format` to `out`.
-void appendAsFloat(GstAudioFormat format, const guint8* data, std::size_t frames, int channels, std::vector<float>& out);
+// The cutter's name for a GStreamer sample format; nothing for one the element does not take.
+std::optional<lumrules::SampleFormat> sampleFormatOf(GstAudioFormat format);
 
 }  // namespace lumgst

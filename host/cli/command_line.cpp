@@ -14,7 +14,8 @@
 #include "host/cli/commands.h"
 #include "host/cli/frame_size.h"
 #include "host/cli/version_text.h"
-#include "host/live/play_keys.h"
+#include "rules/defaults.h"
+#include "rules/play_keys.h"
 #include "host/plugins/plugin_search.h"
 
 namespace lumhost {
@@ -23,14 +24,16 @@ namespace {
 constexpr const char* conversionHelp = R"(
 Sound blocks: the sound is cut into one block per video frame (sample
 rate / fps sample frames; the last block may be shorter). Every sample,
-whatever its width in the file, becomes one signed byte: round(x * 128)
-clipped to -128..127, x being the sample in -1..1. The plug-in sums the
+whatever its width in the file, becomes one signed byte: x * 128 rounded
+to the nearest whole number (halves to the even one) and clipped to
+-128..127, x being the sample in -1..1. The plug-in sums the
 first third of a block into its vertical axis and the rest into its
 horizontal axis, so with --layout planar (the default) a block of N sample
 frames is N left samples, N right samples, N zero bytes: the left channel
 steers the vertical axis, the right channel the horizontal one, with equal
 weight. Mono feeds both; more than two channels are first mixed down to
-stereo with the media libraries' standard matrix. With --layout
+stereo: the fronts as they are, the centre and the surrounds at -3 dB, the
+low frequencies left out (every front end mixes alike). With --layout
 interleaved both channels go in as read (L R L R ...).
 )";
 
@@ -72,8 +75,7 @@ ones as shadowed. A file that does not load is listed with the reason.
 
 std::string playHelp() {
     std::string text = "\nKeys in the window:\n";
-    for (const auto& binding : playKeys())
-        if (binding.help != nullptr) text += std::string("  ") + binding.help + "\n";
+    for (const auto& line : lumrules::keyHelpLines()) text += "  " + line + "\n";
     return text;
 }
 
@@ -147,20 +149,24 @@ int parseWholeOption(const char* option, const std::string& text, int low, int h
     return static_cast<int>(*value);
 }
 
+// "-2000 to 2000"
+std::string delayRange(int low) { return std::to_string(low) + " to " + std::to_string(lumrules::maxDelayMs); }
+
 int parseFps(const std::string& text) {
     if (text.size() <= 4 && !text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
         const int fps = std::stoi(text);
-        if (fps >= 1 && fps <= 1000) return fps;
+        if (fps >= lumrules::minFps && fps <= lumrules::maxFps) return fps;
     }
-    throw HostError("--fps: expected a whole number from 1 to 1000, got '" + text + "'");
+    throw HostError("--fps: expected a whole number from " + std::to_string(lumrules::minFps) + " to " +
+                    std::to_string(lumrules::maxFps) + ", got '" + text + "'");
 }
 
 struct FrameArguments {
     std::string audio;
     std::vector<std::string> playlist;  // play: several files, folders, playlists
-    std::string size = "1280x720";
+    std::string size = std::to_string(lumrules::defaultWidth) + "x" + std::to_string(lumrules::defaultHeight);
     std::string layout = "planar";
-    std::string fps = "60";
+    std::string fps = std::to_string(lumrules::defaultFps);
     std::string plugin;
     std::string audioStream;
     std::string start;
@@ -211,7 +217,7 @@ struct FrameArguments {
         options.width = parsed.width;
         options.height = parsed.height;
         options.fps = parseFps(fps);
-        options.layout = layout == "interleaved" ? BlockLayout::interleaved : BlockLayout::planar;
+        options.layout = layout == "interleaved" ? lumrules::BlockLayout::interleaved : lumrules::BlockLayout::planar;
         if (!audioStream.empty()) options.audioStream = parseWholeOption("--audio-stream", audioStream, 0, 999);
         if (!start.empty()) options.start = parseTimeOption("--start", start);
         if (!duration.empty()) {
@@ -299,8 +305,8 @@ int runCommandLine(int argc, char** argv) {
     playFrames.add(*play, true);
     play->add_flag("--fullscreen", fullscreen, "Start in fullscreen (f or a double click toggles it)");
     play->add_option("--delay", delay,
-                     "Show the figure this many milliseconds after its sound (negative: before), -2000 to 2000; "
-                     "live sound: 0 to 2000")
+                     "Show the figure this many milliseconds after its sound (negative: before), " + delayRange(lumrules::minDelayMs) +
+                         "; live sound: " + delayRange(lumrules::minLiveDelayMs))
         ->type_name("MS");
     play->add_option("--cycle-presets", cyclePresets, "Load the plug-in's next preset every so many seconds")->type_name("SECONDS");
     playParams.add(*play);
@@ -368,7 +374,8 @@ int runCommandLine(int argc, char** argv) {
         options.fullscreen = fullscreen;
         if (!delay.empty()) {
             const auto ms = parseDecimal(delay);
-            if (!ms || *ms < -2000 || *ms > 2000) throw HostError("--delay: expected milliseconds from -2000 to 2000, got '" + delay + "'");
+            if (!ms || *ms < lumrules::minDelayMs || *ms > lumrules::maxDelayMs)
+                throw HostError("--delay: expected milliseconds from " + delayRange(lumrules::minDelayMs) + ", got '" + delay + "'");
             options.delayMs = static_cast<int>(*ms);
         }
         if (!cyclePresets.empty()) {

@@ -8,7 +8,8 @@
 #include "host/pictures/frame_sink.h"
 #include "host/plugins/plugin_run.h"
 #include "host/sound/raw_input.h"
-#include "host/sound/sound_block.h"
+#include "rules/block_cutter.h"
+#include "rules/defaults.h"
 
 namespace lumhost {
 
@@ -19,10 +20,10 @@ struct InfoOptions {
 struct FrameOptions {
     PluginOptions plugin;
     std::optional<std::string> audio;  // nothing: the built-in demo
-    int fps = 60;
-    int width = 1280;
-    int height = 720;
-    BlockLayout layout = BlockLayout::planar;
+    int fps = lumrules::defaultFps;
+    int width = lumrules::defaultWidth;
+    int height = lumrules::defaultHeight;
+    lumrules::BlockLayout layout = lumrules::BlockLayout::planar;
     std::optional<int> audioStream;     // among the file's audio streams; nothing: the best
     double start = 0;                   // seconds into the sound where the run begins
     std::optional<double> duration;     // seconds of sound to use; nothing: to the end

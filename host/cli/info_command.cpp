@@ -36,10 +36,10 @@ int runInfo(const InfoOptions& options) {
 
     std::printf("\n%4s  %-16s %-8s %-22s %-7s %s\n", "id", "name", "type", "value", "range", "description");
     for (const auto& param : listParams(plugin)) {
-        const auto range = rangeFromDescription(param.description);
+        const auto range = clampRange(plugin, param.id);
         const std::string rangeText = range ? std::to_string(range->low) + "-" + std::to_string(range->high) : "-";
         std::printf("%4u  %-16s %-8s %-22s %-7s %s\n", param.id, param.name.c_str(), typeName(param.type),
-                    formatParamValue(param.type, param.value).c_str(), rangeText.c_str(), param.description.c_str());
+                    lumrules::formatValue(param.type, param.value).c_str(), rangeText.c_str(), param.description.c_str());
     }
     return 0;
 }

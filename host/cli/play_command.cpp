@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <random>
+#include <string_view>
 #include <vector>
 
 #include "host/base/host_error.h"
@@ -69,12 +70,12 @@ public:
 
     // The next frame's block once the clock, less `delay` sample frames, has
     // reached the frame and its sound is in.
-    bool nextBlock(BlockLayout layout, int64_t delay, std::vector<int8_t>& block) {
-        const int64_t from = frameStart(frame_, rate_, fps_);
-        const int64_t to = std::min(frameStart(frame_ + 1, rate_, fps_), ended_ ? read_ : INT64_MAX);
+    bool nextBlock(lumrules::BlockLayout layout, int64_t delay, std::vector<int8_t>& block) {
+        const int64_t from = lumrules::frameStart(frame_, rate_, fps_);
+        const int64_t to = std::min(lumrules::frameStart(frame_ + 1, rate_, fps_), ended_ ? read_ : INT64_MAX);
         if (from >= to || from > output_.position() - delay || to > read_) return false;
         const auto offset = static_cast<std::size_t>((from - firstFrame_) * channels_);
-        makeSoundBlock(samples_.data() + offset, static_cast<std::size_t>(to - from), channels_, layout, block);
+        lumrules::makeSoundBlock(samples_.data() + offset, static_cast<std::size_t>(to - from), channels_, layout, block);
         ++frame_;
         // Drop what no block needs any more.
         const auto used = static_cast<std::size_t>((to - firstFrame_) * channels_);
@@ -106,9 +107,9 @@ public:
     // Every block whose sound is in and whose time has come; a host more
     // than a quarter second behind drops the older blocks and shows the newest.
     template <typename Show>
-    bool showArrived(BlockLayout layout, Clock::duration delay, Show show) {
+    bool showArrived(lumrules::BlockLayout layout, Clock::duration delay, Show show) {
         for (;;) {
-            const int64_t from = frameStart(frame_, rate_, fps_), to = frameStart(frame_ + 1, rate_, fps_);
+            const int64_t from = lumrules::frameStart(frame_, rate_, fps_), to = lumrules::frameStart(frame_ + 1, rate_, fps_);
             const int64_t waiting = source_.available();
             if (waiting < to - from) break;
             samples_.resize(static_cast<std::size_t>((to - from) * source_.channels()));
@@ -119,7 +120,7 @@ public:
                 continue;
             }
             Pending next;
-            makeSoundBlock(samples_.data(), static_cast<std::size_t>(to - from), source_.channels(), layout, next.block);
+            lumrules::makeSoundBlock(samples_.data(), static_cast<std::size_t>(to - from), source_.channels(), layout, next.block);
             next.arrived = source_.arrivalOf(to - 1).value_or(Clock::now());
             pending_.push_back(std::move(next));
         }
@@ -182,22 +183,15 @@ void tell(LiveWindow& screen, const std::string& text, bool alsoOnStderr = true,
 void changeSetting(const PluginModule& plugin, const KeyBinding& binding, LiveWindow& screen) {
     const auto current = describeParam(plugin, binding.paramId);
     if (!current) return;
-    int32_t value = current->value + binding.step;
-    if (current->type == PARAMTYPE_TOGGLE) value = current->value != 0 ? 0 : 1;
-    if (current->type == PARAMTYPE_COLOR) {
-        const auto colours = playColours();
-        const auto at = std::find(colours.begin(), colours.end(), current->value);
-        value = (at == colours.end() || at + 1 == colours.end()) ? colours.front() : *(at + 1);
-    }
+    const int32_t value = lumrules::steppedValue(current->type, current->value, binding.step);
     const auto applied = setParam(plugin, binding.paramId, value);
     if (!applied) return;
-    tell(screen, current->name + ": " + formatParamValue(current->type, *applied));
+    tell(screen, current->name + ": " + lumrules::formatValue(current->type, *applied));
 }
 
 std::vector<std::string> helpLines() {
     std::vector<std::string> lines{"Keys"};
-    for (const auto& binding : playKeys())
-        if (binding.help != nullptr) lines.emplace_back(binding.help);
+    for (auto& line : lumrules::keyHelpLines()) lines.push_back(std::move(line));
     return lines;
 }
 
@@ -266,7 +260,7 @@ public:
     // The figure's delay in sample frames of the playing file.
     int64_t delayFrames() const { return static_cast<int64_t>(delayMs_) * rate_ / 1000; }
     int delayMs() const { return delayMs_; }
-    void setDelay(int ms) { delayMs_ = std::clamp(ms, -maxDelayMs, maxDelayMs); }
+    void setDelay(int ms) { delayMs_ = std::clamp(ms, lumrules::minDelayMs, lumrules::maxDelayMs); }
 
     void setPaused(bool paused) {
         paused_ = paused;
@@ -295,8 +289,7 @@ public:
         return text;
     }
 
-    static constexpr int maxDelayMs = 2000;
-
+    
 private:
     float gain() const { return muted_ ? 0.0f : static_cast<float>(volume_) / 100.0f; }
 
@@ -373,7 +366,7 @@ int runPlay(const PlayOptions& options) {
     const bool live = frames.capture || frames.input;
     std::unique_ptr<AudioSource> liveSource;
     if (live) liveSource = openSound(frames);
-    int delayMs = std::clamp(options.delayMs, -Playlist::maxDelayMs, Playlist::maxDelayMs);
+    int delayMs = std::clamp(options.delayMs, -lumrules::maxDelayMs, lumrules::maxDelayMs);
     if (live && delayMs < 0) throw HostError("--delay: live sound cannot be shown before it arrives; give 0 or more");
     initWithSettings(plugin, frames.plugin);
 
@@ -437,7 +430,7 @@ int runPlay(const PlayOptions& options) {
                 switch (binding->action) {
                     case KeyAction::none: break;
                     case KeyAction::quit:
-                        if (binding->key == SDLK_ESCAPE && screen.fullscreen())
+                        if (std::string_view(binding->key) == "Escape" && screen.fullscreen())
                             screen.setFullscreen(false);
                         else
                             open = false;
@@ -461,7 +454,7 @@ int runPlay(const PlayOptions& options) {
                     case KeyAction::randomise: presets.randomise(screen); break;
                     case KeyAction::delay:
                         if (live) {
-                            delayMs = std::clamp(delayMs + binding->step, 0, Playlist::maxDelayMs);
+                            delayMs = std::clamp(delayMs + binding->step, 0, lumrules::maxDelayMs);
                             tell(screen, delayText(delayMs));
                         } else {
                             playlist->setDelay(playlist->delayMs() + binding->step);

@@ -35,7 +35,7 @@ int runRender(const RenderOptions& options) {
     auto source = openSound(frames);
     const int rate = source->sampleRate();
     const int channels = source->channels();
-    if (still && framesFor(source->frames(), rate, frames.fps) <= *still && source->frames() > 0)
+    if (still && lumrules::framesFor(source->frames(), rate, frames.fps) <= *still && source->frames() > 0)
         throw HostError("--at " + formatTime(*options.at) + ": the sound ends at " +
                         formatTime(frames.start + static_cast<double>(source->frames()) / rate));
     initWithSettings(plugin, frames.plugin);
@@ -54,10 +54,11 @@ int runRender(const RenderOptions& options) {
 
     std::vector<uint32_t> pixels(static_cast<std::size_t>(frames.width) * static_cast<std::size_t>(frames.height), 0);
     LumCanvas canvas{frames.width, frames.height, frames.width * 4, pixels.data()};
-    int64_t total = framesFor(source->frames(), rate, frames.fps);
+    int64_t total = lumrules::framesFor(source->frames(), rate, frames.fps);
     if (still) total = std::min(total, *still + 1);
     Progress progress(total, options.quiet);
-    std::vector<float> samples;
+    lumrules::BlockCutter cutter(rate, channels, frames.fps, 1, frames.layout);
+    std::vector<float> chunk;
     std::vector<int8_t> block;
     int64_t frame = 0, behind = 0;
     const bool live = source->live();
@@ -68,23 +69,27 @@ int runRender(const RenderOptions& options) {
             if (live && interrupted()) break;
             throwIfInterrupted();
             if (still && frame > *still) break;
-            const auto wanted = static_cast<std::size_t>(frameStart(frame + 1, rate, frames.fps) - frameStart(frame, rate, frames.fps));
-            samples.resize(wanted * static_cast<std::size_t>(channels));
-            std::size_t got = 0;
-            while (got < wanted) {
-                const std::size_t more = source->read(samples.data() + got * static_cast<std::size_t>(channels), wanted - got);
-                if (more == 0) break;
-                got += more;
+            // The next block's sound, read as the cutter asks for it.
+            bool atEnd = false;
+            while (cutter.available() < cutter.wanted()) {
+                const std::size_t need = cutter.wanted() - cutter.available();
+                chunk.resize(need * static_cast<std::size_t>(channels));
+                const std::size_t more = source->read(chunk.data(), need);
+                if (more == 0) {
+                    atEnd = true;
+                    break;
+                }
+                cutter.push(chunk.data(), more);
             }
-            if (got == 0 && wanted > 0) break;
             // More than a second behind live sound: this block is dropped, not waited for.
-            if (source->paced() && got == wanted && source->available() > rate) {
+            if (source->paced() && !atEnd && source->available() > rate) {
+                cutter.skip();
                 ++behind;
                 continue;
             }
-            makeSoundBlock(samples.data(), got, channels, frames.layout, block);
+            if (!cutter.cut(block, atEnd)) break;
             try {
-                sink->writeSound(samples.data(), got);
+                sink->writeSound(cutter.lastSamples(), cutter.lastCount());
                 plugin.displaySoundData(&canvas, block.data(), static_cast<uint32_t>(block.size()));
                 sink->writeFrame(canvas);
             } catch (const Interrupted&) {
@@ -93,7 +98,8 @@ int runRender(const RenderOptions& options) {
                 break;
             }
             progress.frameDone();
-            if (got < wanted) {
+            // The short last block ends the sound.
+            if (atEnd) {
                 ++frame;
                 break;
             }
@@ -102,7 +108,7 @@ int runRender(const RenderOptions& options) {
     if (live) acceptInterrupt();
     if (still && frame <= *still)
         throw HostError("--at " + formatTime(*options.at) + ": the sound ends at " +
-                        formatTime(frames.start + static_cast<double>(frameStart(frame, rate, frames.fps)) / rate));
+                        formatTime(frames.start + static_cast<double>(lumrules::frameStart(frame, rate, frames.fps)) / rate));
     sink->finish();
     progress.finish();
     reportSoundWarnings(*source);

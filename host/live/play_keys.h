@@ -1,46 +1,24 @@
-// The keys of the live window: those of a player (mpv's where they mean the
-// same), and those that change the plug-in's settings.
+// The window's keys: SDL's key codes looked up in the player's key table,
+// which every front end and every help text shares.
 #pragma once
 
 #include <SDL2/SDL_keyboard.h>
 #include <SDL2/SDL_keycode.h>
 
 #include <cstdint>
-#include <optional>
-#include <span>
+#include <string>
+
+#include "rules/play_keys.h"
 
 namespace lumhost {
 
-enum class KeyAction {
-    none,
-    quit,            // q; Esc leaves fullscreen first
-    restart,         // lumEnd, lumStart and the sound from its start
-    step,            // a setting: +step, a toggle flipped, the next colour
-    pause,           // pause or resume
-    seek,            // by `step` seconds
-    nextFile,
-    previousFile,
-    mute,
-    volume,          // by `step` percent
-    fullscreen,
-    help,            // the help overlay on or off
-    delay,           // the figure's delay by `step` milliseconds
-    nextPreset,
-    savePreset,
-    randomise,
-};
+using lumrules::KeyAction;
+using lumrules::KeyBinding;
+using lumrules::playColours;
+using lumrules::playKeys;
 
-struct KeyBinding {
-    SDL_Keycode key;
-    bool typed;        // matched by the character typed ('<', '>'), whichever keys make it on the layout
-    uint32_t paramId;  // the setting a step key changes; 0 for the others
-    int32_t step;      // added to the value, the seconds of a seek, the percent of a volume change
-    KeyAction action;
-    const char* help;  // one line for --help and the help overlay; null for the second key of a pair
-};
-
-// The table --help prints and the window obeys.
-std::span<const KeyBinding> playKeys();
+// The table's name of an SDL key ("a", " ", "ArrowLeft", "Enter"), empty for a key it does not name.
+std::string keyName(SDL_Keycode key);
 
 // The binding for a key pressed with these modifiers. With Shift held no key
 // is bound: what it types may be ('<', '>'), see findTyped.
@@ -48,8 +26,5 @@ const KeyBinding* findKey(SDL_Keycode key, uint16_t modifiers = 0);
 
 // The binding for a character typed (SDL's text input), if any.
 const KeyBinding* findTyped(const char* text);
-
-// The colours `c` steps through, 0x00BBGGRR.
-std::span<const int32_t> playColours();
 
 }  // namespace lumhost

@@ -1,5 +1,6 @@
-// Listing a plug-in's settings and applying values to them, by name or by id,
-// through lumGetParamInfo and lumSetParamInfo.
+// A loaded plug-in's settings, listed and applied by name or by id through
+// lumGetParamInfo and lumSetParamInfo, with the rules every front end shares
+// (value text, names, ranges by clamping) and lumhost's errors and notes.
 #pragma once
 
 #include <cstdint>
@@ -9,15 +10,23 @@
 #include <vector>
 
 #include "host/plugins/plugin_module.h"
+#include "rules/param_text.h"
 
 namespace lumhost {
 
-struct ParamDescription {
-    uint32_t id = 0;
-    int32_t type = 0;
-    std::string name;
-    int32_t value = 0;
-    std::string description;
+using ParamDescription = lumrules::ParamInfo;
+using ValueRange = lumrules::ValueRange;
+using ResolvedAssignment = lumrules::Assignment;
+
+// The module's two parameter entry points as the rules reach them.
+class ModuleParams final : public lumrules::ParamAccess {
+public:
+    explicit ModuleParams(const PluginModule& plugin) : plugin_(plugin) {}
+    std::optional<lumrules::ParamInfo> describe(uint32_t id) const override;
+    std::optional<int32_t> set(uint32_t id, int32_t value) const override;
+
+private:
+    const PluginModule& plugin_;
 };
 
 // Every id from 0 to 255 that lumGetParamInfo answers, in id order.
@@ -26,30 +35,12 @@ std::vector<ParamDescription> listParams(const PluginModule& plugin);
 // lumGetParamInfo for one id; nothing if the plug-in does not know it.
 std::optional<ParamDescription> describeParam(const PluginModule& plugin, uint32_t id);
 
-struct ValueRange {
-    int32_t low;
-    int32_t high;
-};
-
-// The range a setting takes, found by asking the plug-in to clamp the lowest
-// and the highest 32-bit values; nothing if it takes both as they come (or
-// does not know the id). It leaves the setting at its upper bound: call it on
-// a module whose settings do not matter yet.
+// The range a setting takes, found by asking the plug-in to clamp; the
+// setting keeps its value.
 std::optional<ValueRange> clampRange(const PluginModule& plugin, uint32_t id);
 
-// The "(low-high)" range a description names, if any.
-std::optional<ValueRange> rangeFromDescription(const std::string& description);
-
-// Names match ignoring case, with '-' and '_' standing for spaces.
-bool paramNamesMatch(const std::string& given, const std::string& reported);
-
-// Parses a value for a setting of the given type code (0 if unknown):
-// decimal or 0x-hex integers for every type, "#RRGGBB" for colours (stored
-// as 0x00BBGGRR), on/off/true/false/yes/no for toggles. Throws HostError.
+// The value text of a setting of the given type code; throws HostError.
 int32_t parseParamValue(const std::string& text, int32_t type);
-
-// The value as a person reads it: hex and #RRGGBB for colours, on/off for toggles.
-std::string formatParamValue(int32_t type, int32_t value);
 
 // lumSetParamInfo with `value`; the value the plug-in applied (it may clamp),
 // or nothing if it does not know the id.
@@ -65,14 +56,6 @@ struct ParamAssignment {
 // Splits "KEY=VALUE"; throws HostError naming the option if there is no '='.
 ParamAssignment parseAssignment(const std::string& text, bool byName);
 
-// An assignment checked against the plug-in: its id, type, name and value.
-struct ResolvedAssignment {
-    uint32_t id = 0;
-    int32_t type = 0;
-    std::string label;  // the plug-in's name for it, or "parameter ID"
-    int32_t value = 0;
-};
-
 // Finds the parameter and parses the value without applying it; throws
 // HostError for an unknown name or id or a bad value.
 ResolvedAssignment resolveAssignment(const PluginModule& plugin, const ParamAssignment& assignment);
@@ -81,5 +64,8 @@ ResolvedAssignment resolveAssignment(const PluginModule& plugin, const ParamAssi
 // when the plug-in clamps the value; throws HostError for an unknown name or
 // id or a bad value.
 void applyAssignment(const PluginModule& plugin, const ParamAssignment& assignment, std::ostream& notes);
+
+// The notes of clamped values as lumhost writes them.
+void writeNotes(const std::vector<std::string>& notes, std::ostream& out);
 
 }  // namespace lumhost

@@ -1,10 +1,9 @@
 #include "host/plugins/plugin_presets.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <set>
 
 #include "host/base/host_error.h"
@@ -23,13 +22,6 @@ std::optional<std::string> environmentValue(const char* name) {
 bool isRegularFile(const fs::path& file) {
     std::error_code error;
     return fs::is_regular_file(file, error);
-}
-
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return "";
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
 }
 
 }  // namespace
@@ -75,8 +67,11 @@ std::string presetPluginName(const std::string& pluginPath) {
 }
 
 void checkPresetName(const std::string& name) {
-    if (name.empty() || name.find('/') != std::string::npos || name[0] == '.' || name.find('\n') != std::string::npos)
-        throw HostError("bad preset name '" + name + "': a name is a file name, without '/' and not starting with '.'");
+    try {
+        lumrules::checkPresetName(name);
+    } catch (const lumrules::RuleError& error) {
+        throw HostError(error.what());
+    }
 }
 
 std::vector<FoundPreset> findPresets(const std::vector<fs::path>& folders) {
@@ -115,61 +110,38 @@ fs::path locatePreset(const std::string& nameOrPath, const std::vector<fs::path>
     throw HostError("no preset named '" + nameOrPath + "' (looked in " + searched + "; see lumhost presets)");
 }
 
-std::vector<ResolvedAssignment> checkPreset(const PluginModule& plugin, const fs::path& file) {
-    std::ifstream in(file);
+namespace {
+
+std::string readPreset(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
     if (!in) throw HostError("cannot read preset " + file.string());
-    std::vector<ResolvedAssignment> settings;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        const auto text = trimmed(line);
-        if (text.empty() || text[0] == '#') continue;
-        const auto where = file.string() + ":" + std::to_string(number) + ": ";
-        const auto equals = text.find('=');
-        if (equals == std::string::npos || equals == 0 || equals + 1 == text.size())
-            throw HostError(where + "expected NAME=VALUE, got '" + text + "'");
-        const ParamAssignment assignment{true, trimmed(text.substr(0, equals)), trimmed(text.substr(equals + 1))};
-        try {
-            settings.push_back(resolveAssignment(plugin, assignment));
-        } catch (const HostError& error) {
-            std::string message = error.what();
-            // The --set wording names an option the preset did not use.
-            if (message.rfind("--set: ", 0) == 0) message.erase(0, 7);
-            throw HostError(where + message);
-        }
-    }
+    std::ostringstream text;
+    text << in.rdbuf();
     if (in.bad()) throw HostError("cannot read preset " + file.string());
-    return settings;
+    return text.str();
+}
+
+}  // namespace
+
+std::vector<ResolvedAssignment> checkPreset(const PluginModule& plugin, const fs::path& file) {
+    const auto text = readPreset(file);
+    try {
+        return lumrules::checkPreset(ModuleParams(plugin), text, file.string());
+    } catch (const lumrules::RuleError& error) {
+        throw HostError(error.what());
+    }
 }
 
 void applyPreset(const PluginModule& plugin, const fs::path& file, std::ostream& notes) {
-    for (const auto& setting : checkPreset(plugin, file)) {
-        const auto applied = setParam(plugin, setting.id, setting.value);
-        if (applied && *applied != setting.value)
-            notes << "lumhost: " << setting.label << ": " << formatParamValue(setting.type, setting.value)
-                  << " is out of range, applied " << formatParamValue(setting.type, *applied) << "\n";
+    const auto text = readPreset(file);
+    try {
+        writeNotes(lumrules::applyPreset(ModuleParams(plugin), text, file.string()), notes);
+    } catch (const lumrules::RuleError& error) {
+        throw HostError(error.what());
     }
 }
 
-std::string presetValueText(int32_t type, int32_t value) {
-    const auto bits = static_cast<uint32_t>(value);
-    char text[16];
-    if (type == PARAMTYPE_COLOR) {
-        if ((bits >> 24) != 0) {
-            std::snprintf(text, sizeof text, "0x%08" PRIX32, bits);
-            return text;
-        }
-        std::snprintf(text, sizeof text, "#%02X%02X%02X", bits & 0xFF, (bits >> 8) & 0xFF, (bits >> 16) & 0xFF);
-        return text;
-    }
-    if (type == PARAMTYPE_TOGGLE && (value == 0 || value == 1)) return value != 0 ? "on" : "off";
-    return std::to_string(value);
-}
-
-std::string presetText(const PluginModule& plugin) {
-    std::string text;
-    for (const auto& param : listParams(plugin)) text += param.name + "=" + presetValueText(param.type, param.value) + "\n";
-    return text;
-}
+std::string presetText(const PluginModule& plugin) { return lumrules::presetText(ModuleParams(plugin)); }
 
 fs::path savePreset(const PluginModule& plugin, const fs::path& folder, const std::string& name) {
     checkPresetName(name);
@@ -196,28 +168,11 @@ fs::path savePreset(const PluginModule& plugin, const fs::path& folder, const st
 }
 
 std::string freePresetName(const fs::path& folder, const std::string& stem) {
-    for (int number = 1;; ++number) {
-        const auto name = stem + "-" + std::to_string(number);
-        if (!fs::exists(folder / (name + presetSuffix))) return name;
-    }
+    return lumrules::freePresetName(stem, [&](const std::string& name) { return fs::exists(folder / (name + presetSuffix)); });
 }
 
 std::vector<std::string> randomiseSettings(const PluginModule& plugin, std::mt19937& random) {
-    std::vector<std::string> changes;
-    for (const auto& param : listParams(plugin)) {
-        std::optional<int32_t> value;
-        if (param.type == PARAMTYPE_TOGGLE) {
-            value = static_cast<int32_t>(random() & 1);
-        } else if (param.type == PARAMTYPE_COLOR) {
-            value = static_cast<int32_t>(random() & 0xFFFFFF);
-        } else if (const auto range = rangeFromDescription(param.description); range && range->low <= range->high) {
-            value = std::uniform_int_distribution<int32_t>(range->low, range->high)(random);
-        }
-        if (!value) continue;
-        if (const auto applied = setParam(plugin, param.id, *value))
-            changes.push_back(param.name + ": " + formatParamValue(param.type, *applied));
-    }
-    return changes;
+    return lumrules::randomiseSettings(ModuleParams(plugin), random);
 }
 
 }  // namespace lumhost

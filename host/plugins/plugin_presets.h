@@ -13,6 +13,7 @@
 
 #include "host/plugins/plugin_module.h"
 #include "host/plugins/plugin_params.h"
+#include "rules/presets.h"
 
 namespace lumhost {
 
@@ -25,8 +26,7 @@ struct PresetSetting {
 
 PresetSetting currentPresetSetting();
 
-// A preset file's extension.
-inline constexpr const char* presetSuffix = ".preset";
+using lumrules::presetSuffix;
 
 // The folder presets are saved to: $XDG_CONFIG_HOME/lumhost/presets/PLUGIN,
 // ~/.config/lumhost/presets/PLUGIN without it.
@@ -65,10 +65,6 @@ std::vector<ResolvedAssignment> checkPreset(const PluginModule& plugin, const st
 // Clamped values are noted as --set notes them.
 void applyPreset(const PluginModule& plugin, const std::filesystem::path& file, std::ostream& notes);
 
-// The value as a preset line writes it, so that parseParamValue reads it back
-// to the same bits: #RRGGBB for plain colours, on/off, decimal.
-std::string presetValueText(int32_t type, int32_t value);
-
 // The plug-in's current settings as preset lines.
 std::string presetText(const PluginModule& plugin);
 
@@ -79,8 +75,8 @@ std::filesystem::path savePreset(const PluginModule& plugin, const std::filesyst
 // "saved-1", "saved-2", ...: the first name no file in the folder has.
 std::string freePresetName(const std::filesystem::path& folder, const std::string& stem);
 
-// Gives every setting with a known range (from its description), every
-// toggle and every colour a random value within what the plug-in accepts.
+// Gives every setting with a range the plug-in clamps to, every toggle and
+// every colour a random value within what the plug-in accepts.
 // Returns "Name: value" for each value applied.
 std::vector<std::string> randomiseSettings(const PluginModule& plugin, std::mt19937& random);
 

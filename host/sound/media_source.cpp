@@ -1,7 +1,8 @@
 // Audio and video files read through libavformat and libavcodec: one audio
 // stream decoded packet by packet and converted by libswresample to
-// interleaved floats, mono as it is and anything wider mixed down to stereo
-// with the library's standard matrix. Only a packet's worth of sound is held
+// interleaved floats in the usual channel order for their count, mono as it
+// is and anything wider mixed down to stereo by the downmix every front end
+// shares. Only a packet's worth of sound is held
 // at a time, so memory stays the same whatever the length.
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -22,6 +23,7 @@ extern "C" {
 #include "host/media/media_handles.h"
 #include "host/media/media_log.h"
 #include "host/sound/audio_source.h"
+#include "rules/samples.h"
 
 namespace lumhost {
 namespace {
@@ -112,7 +114,7 @@ private:
         if (const int error = avcodec_open2(decoder_.get(), codec, nullptr); error < 0)
             throw HostError(path_ + ": cannot decode its audio (" + codec->name + "): " + mediaErrorText(error));
         rate_ = decoder_->sample_rate;
-        channels_ = decoder_->ch_layout.nb_channels == 1 ? 1 : 2;
+        channels_ = lumrules::mixedChannels(decoder_->ch_layout.nb_channels);
         if (rate_ < 1 || decoder_->ch_layout.nb_channels < 1) fail("no channels or no sample rate");
 
         // What the container says the length is, for progress and to notice an early end.
@@ -213,7 +215,7 @@ private:
             seeked_ = false;
         }
         const int room = swr_get_out_samples(resampler_.get(), frame_->nb_samples);
-        converted_.resize(static_cast<std::size_t>(std::max(room, 0)) * static_cast<std::size_t>(channels_));
+        converted_.resize(static_cast<std::size_t>(std::max(room, 0)) * static_cast<std::size_t>(convertedChannels_));
         uint8_t* out[] = {reinterpret_cast<uint8_t*>(converted_.data())};
         const int got = swr_convert(resampler_.get(), out, room, const_cast<const uint8_t**>(frame_->extended_data),
                                     frame_->nb_samples);
@@ -223,9 +225,8 @@ private:
         int64_t first = 0;
         if (position_ < startFrame_) first = std::min<int64_t>(startFrame_ - position_, got);
         position_ += got;
-        const auto width = static_cast<std::size_t>(channels_);
-        pending_.insert(pending_.end(), converted_.begin() + static_cast<std::ptrdiff_t>(first * channels_),
-                        converted_.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(got) * width));
+        lumrules::mixDown(converted_.data() + first * convertedChannels_, static_cast<std::size_t>(got - first), convertedChannels_,
+                          pending_);
     }
 
     // The resampler follows the stream: set up on the first frame and again
@@ -241,8 +242,11 @@ private:
             av_channel_layout_copy(&inLayout_, &frame_->ch_layout);
         inFormat_ = frame_->format;
         inRate_ = frame_->sample_rate;
+        // The usual order for the count (swr maps the file's own layout onto
+        // it), which the shared downmix reads wider sound in.
         AVChannelLayout outLayout{};
-        av_channel_layout_default(&outLayout, channels_);
+        convertedChannels_ = inLayout_.nb_channels;
+        av_channel_layout_default(&outLayout, convertedChannels_);
         SwrContext* resampler = nullptr;
         const int made = swr_alloc_set_opts2(&resampler, &outLayout, AV_SAMPLE_FMT_FLT, rate_, &inLayout_,
                                              static_cast<AVSampleFormat>(inFormat_), inRate_, 0, nullptr);
@@ -281,6 +285,7 @@ private:
     int inRate_ = 0;
     int rate_ = 0;
     int channels_ = 0;
+    int convertedChannels_ = 0;  // as the resampler gives them, before the downmix
     double expectedSeconds_ = 0;
     bool lengthIsKnown_ = false;
     int64_t expectedFrames_ = 0;

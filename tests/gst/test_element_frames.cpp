@@ -10,7 +10,7 @@
 
 #include "element_support.h"
 #include "sound_files.h"
-#include "host/sound/sound_block.h"
+#include "rules/block_cutter.h"
 
 namespace {
 
@@ -133,7 +133,7 @@ struct Harness {
 std::vector<std::vector<int8_t>> swingBlocks(const std::vector<float>& samples, int count) {
     std::vector<std::vector<int8_t>> blocks(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
-        lumhost::makeSoundBlock(samples.data() + 2 * 1470 * i, 1470, 2, lumhost::BlockLayout::planar, blocks[static_cast<std::size_t>(i)]);
+        lumrules::makeSoundBlock(samples.data() + 2 * 1470 * i, 1470, 2, lumrules::BlockLayout::planar, blocks[static_cast<std::size_t>(i)]);
     return blocks;
 }
 

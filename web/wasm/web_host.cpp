@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/sound/demo_signal.h"
-#include "host/sound/sound_block.h"
+#include "rules/block_cutter.h"
 
 #define WEB_EXPORT extern "C" __attribute__((used, visibility("default")))
 
@@ -22,13 +22,13 @@ int64_t toCount(double value) { return value > 0 ? static_cast<int64_t>(value) :
 // First sample frame of video frame `frame`.
 WEB_EXPORT double webFrameStart(double frame, int sampleRate, int fps) {
     if (sampleRate <= 0 || fps <= 0) return 0;
-    return static_cast<double>(lumhost::frameStart(toCount(frame), sampleRate, fps));
+    return static_cast<double>(lumrules::frameStart(toCount(frame), sampleRate, fps));
 }
 
 // Video frames that show `sampleFrames` of sound, the last perhaps short.
 WEB_EXPORT double webFramesFor(double sampleFrames, int sampleRate, int fps) {
     if (sampleRate <= 0 || fps <= 0) return 0;
-    return static_cast<double>(lumhost::framesFor(toCount(sampleFrames), sampleRate, fps));
+    return static_cast<double>(lumrules::framesFor(toCount(sampleFrames), sampleRate, fps));
 }
 
 // Writes the block for `count` interleaved sample frames into `block`, which
@@ -38,8 +38,8 @@ WEB_EXPORT int webMakeSoundBlock(const float* interleaved, int count, int channe
                                  int capacity) {
     if (interleaved == nullptr || block == nullptr || count < 0 || channels < 1) return -1;
     static std::vector<int8_t> made;
-    lumhost::makeSoundBlock(interleaved, static_cast<std::size_t>(count), channels,
-                            layout == 1 ? lumhost::BlockLayout::interleaved : lumhost::BlockLayout::planar, made);
+    lumrules::makeSoundBlock(interleaved, static_cast<std::size_t>(count), channels,
+                            layout == 1 ? lumrules::BlockLayout::interleaved : lumrules::BlockLayout::planar, made);
     if (made.size() > static_cast<std::size_t>(capacity)) return -1;
     if (!made.empty()) std::memcpy(block, made.data(), made.size());
     return static_cast<int>(made.size());

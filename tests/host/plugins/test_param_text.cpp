@@ -27,31 +27,20 @@ TEST(ParamValues, ParsesIntegersColoursAndToggles) {
 }
 
 TEST(ParamValues, FormatsAsAPersonReadsThem) {
-    EXPECT_EQ(formatParamValue(PARAMTYPE_COLOR, 0x000080FF), "0x000080FF (#FF8000)");
-    EXPECT_EQ(formatParamValue(PARAMTYPE_TOGGLE, 0), "off");
-    EXPECT_EQ(formatParamValue(PARAMTYPE_TOGGLE, 1), "on");
-    EXPECT_EQ(formatParamValue(PARAMTYPE_TOGGLE, 7), "on (7)");
-    EXPECT_EQ(formatParamValue(PARAMTYPE_INTEGER, -3), "-3");
+    EXPECT_EQ(lumrules::formatValue(PARAMTYPE_COLOR, 0x000080FF), "0x000080FF (#FF8000)");
+    EXPECT_EQ(lumrules::formatValue(PARAMTYPE_TOGGLE, 0), "off");
+    EXPECT_EQ(lumrules::formatValue(PARAMTYPE_TOGGLE, 1), "on");
+    EXPECT_EQ(lumrules::formatValue(PARAMTYPE_TOGGLE, 7), "on (7)");
+    EXPECT_EQ(lumrules::formatValue(PARAMTYPE_INTEGER, -3), "-3");
 }
 
 TEST(ParamNames, MatchIgnoringCaseWithDashesForSpaces) {
-    EXPECT_TRUE(paramNamesMatch("line width", "Line width"));
-    EXPECT_TRUE(paramNamesMatch("LINE-WIDTH", "Line width"));
-    EXPECT_TRUE(paramNamesMatch("zoom_factor", "Zoom factor"));
-    EXPECT_FALSE(paramNamesMatch("line", "Line width"));
-    EXPECT_FALSE(paramNamesMatch("linewidth", "Line width"));
-    EXPECT_FALSE(paramNamesMatch("", ""));
-}
-
-TEST(ParamNames, RangeComesFromTheDescription) {
-    const auto range = rangeFromDescription("Defines the line width in pixel (1-50).");
-    ASSERT_TRUE(range);
-    EXPECT_EQ(range->low, 1);
-    EXPECT_EQ(range->high, 50);
-    const auto negative = rangeFromDescription("Offset (-10 - 10)");
-    ASSERT_TRUE(negative);
-    EXPECT_EQ(negative->low, -10);
-    EXPECT_FALSE(rangeFromDescription("Fade out line."));
+    EXPECT_TRUE(lumrules::namesMatch("line width", "Line width"));
+    EXPECT_TRUE(lumrules::namesMatch("LINE-WIDTH", "Line width"));
+    EXPECT_TRUE(lumrules::namesMatch("zoom_factor", "Zoom factor"));
+    EXPECT_FALSE(lumrules::namesMatch("line", "Line width"));
+    EXPECT_FALSE(lumrules::namesMatch("linewidth", "Line width"));
+    EXPECT_FALSE(lumrules::namesMatch("", ""));
 }
 
 TEST(ParamNames, AssignmentsNeedKeyAndValue) {

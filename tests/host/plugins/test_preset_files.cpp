@@ -66,8 +66,8 @@ TEST(PresetValues, ReadBackToTheSameBits) {
                  {PARAMTYPE_INTEGER, -5, "-5"},
                  {PARAMTYPE_INTEGER, INT32_MIN, "-2147483648"}};
     for (const auto& c : cases) {
-        EXPECT_EQ(presetValueText(c.type, c.value), c.text);
-        EXPECT_EQ(parseParamValue(presetValueText(c.type, c.value), c.type), c.value) << c.text;
+        EXPECT_EQ(lumrules::valueText(c.type, c.value), c.text);
+        EXPECT_EQ(parseParamValue(lumrules::valueText(c.type, c.value), c.type), c.value) << c.text;
     }
 }
 

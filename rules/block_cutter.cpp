@@ -1,0 +1,128 @@
+#include "rules/block_cutter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lumrules {
+
+int8_t toSigned8(float sample) {
+    if (std::isnan(sample)) return 0;
+    const float scaled = std::clamp(sample * 128.0f, -128.0f, 127.0f);
+    return static_cast<int8_t>(std::lrint(scaled));
+}
+
+int64_t frameStart(int64_t frame, int sampleRate, int fps) { return frameStart(frame, sampleRate, fps, 1); }
+
+int64_t frameStart(int64_t frame, int sampleRate, int fpsNumerator, int fpsDenominator) {
+    return frame * sampleRate * fpsDenominator / fpsNumerator;
+}
+
+int64_t framesFor(int64_t sampleFrames, int sampleRate, int fps) {
+    if (sampleFrames <= 0) return 0;
+    return (sampleFrames * fps + sampleRate - 1) / sampleRate;
+}
+
+void makeSoundBlock(const float* interleaved, std::size_t count, int channels, BlockLayout layout, std::vector<int8_t>& block) {
+    const auto width = static_cast<std::size_t>(channels);
+    if (layout == BlockLayout::interleaved) {
+        block.resize(count * width);
+        for (std::size_t i = 0; i < block.size(); ++i) block[i] = toSigned8(interleaved[i]);
+        return;
+    }
+    block.assign(3 * count, 0);
+    const std::size_t rightChannel = channels > 1 ? 1 : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        block[i] = toSigned8(interleaved[i * width]);
+        block[count + i] = toSigned8(interleaved[i * width + rightChannel]);
+    }
+}
+
+void BlockCutter::reset(int sampleRate, int channels, int fpsNumerator, int fpsDenominator, BlockLayout layout) {
+    rate_ = std::max(sampleRate, 1);
+    channels_ = std::max(channels, 1);
+    mixed_ = mixedChannels(channels_);
+    fpsNumerator_ = std::max(fpsNumerator, 1);
+    fpsDenominator_ = std::max(fpsDenominator, 1);
+    layout_ = layout;
+    restart();
+}
+
+void BlockCutter::restart() {
+    frame_ = 0;
+    taken_ = 0;
+    lastStart_ = lastCount_ = 0;
+    samples_.clear();
+    wide_.clear();
+}
+
+int64_t BlockCutter::frameStartSample(int64_t frame) const { return frameStart(frame, rate_, fpsNumerator_, fpsDenominator_); }
+
+std::size_t BlockCutter::wanted() const { return static_cast<std::size_t>(frameStartSample(frame_ + 1) - frameStartSample(frame_)); }
+
+std::size_t BlockCutter::available() const { return samples_.size() / static_cast<std::size_t>(mixed_) - taken_; }
+
+void BlockCutter::compact() {
+    // What has been cut goes once it is most of what is held.
+    if (taken_ > 0 && taken_ * static_cast<std::size_t>(mixed_) * 2 >= samples_.size()) {
+        samples_.erase(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(taken_ * static_cast<std::size_t>(mixed_)));
+        taken_ = 0;
+        lastStart_ = lastCount_ = 0;
+    }
+}
+
+void BlockCutter::mixIn(std::size_t from) {
+    // Pushed floats of more than two channels wait in wide_ for the mix.
+    mixDown(wide_.data() + from, (wide_.size() - from) / static_cast<std::size_t>(channels_), channels_, samples_);
+    wide_.clear();
+}
+
+void BlockCutter::push(const float* interleaved, std::size_t frames) {
+    compact();
+    mixDown(interleaved, frames, channels_, samples_);
+}
+
+void BlockCutter::push(const void* interleaved, std::size_t frames, SampleFormat format) {
+    compact();
+    if (channels_ <= 2) {
+        appendInterleaved(interleaved, frames, channels_, format, samples_);
+        return;
+    }
+    appendInterleaved(interleaved, frames, channels_, format, wide_);
+    mixIn(0);
+}
+
+void BlockCutter::pushPlanar(const void* const* planes, std::size_t frames, SampleFormat format) {
+    compact();
+    if (channels_ <= 2) {
+        appendPlanar(planes, frames, channels_, format, samples_);
+        return;
+    }
+    appendPlanar(planes, frames, channels_, format, wide_);
+    mixIn(0);
+}
+
+bool BlockCutter::take(std::size_t count) {
+    lastStart_ = taken_;
+    lastCount_ = count;
+    taken_ += count;
+    ++frame_;
+    return true;
+}
+
+bool BlockCutter::cut(std::vector<int8_t>& block, bool atEnd) {
+    std::size_t count = wanted();
+    if (available() < count) {
+        if (!atEnd || available() == 0) return false;
+        count = available();
+    }
+    makeSoundBlock(samples_.data() + taken_ * static_cast<std::size_t>(mixed_), count, mixed_, layout_, block);
+    return take(count);
+}
+
+bool BlockCutter::skip() {
+    const std::size_t count = wanted();
+    if (available() < count) return false;
+    return take(count);
+}
+
+}  // namespace lumrules
