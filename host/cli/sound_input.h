@@ -1,5 +1,7 @@
-// The sound a command works on: a file's audio or the built-in demo, cut to
-// --start and --duration.
+// The sound a command works on: a file's audio, the built-in demo, or live
+// sound (a capture device with --capture, raw PCM from a FIFO, a pipe or
+// standard input with --input), cut to --start and --duration (live sound:
+// --duration only).
 #pragma once
 
 #include <memory>

@@ -1,4 +1,5 @@
-// Where the sound comes from: a decoded file or the built-in demo signal,
+// Where the sound comes from: a decoded file, the built-in demo signal, or
+// live sound as it is made (a capture device, raw PCM from a FIFO or a pipe),
 // read front to back as interleaved float samples in -1..1, one or two
 // channels.
 #pragma once
