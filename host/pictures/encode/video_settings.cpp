@@ -1,4 +1,4 @@
-#include "host/pictures/video_settings.h"
+#include "host/pictures/encode/video_settings.h"
 
 #include <algorithm>
 #include <array>
