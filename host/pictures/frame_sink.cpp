@@ -32,12 +32,6 @@ std::string streamScheme(const std::string& output) {
     return scheme;
 }
 
-bool sinkCarriesSound(const std::string& output) {
-    if (!streamScheme(output).empty()) return true;
-    const auto extension = extensionOf(output);
-    return extension == ".mp4" || extension == ".mkv" || extension == ".webm";
-}
-
 std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request) {
     if (request.discard) return makeNullSink();
     if (request.output == "-") return makeRawSink();

@@ -52,9 +52,6 @@ struct SinkRequest {
 // refuses, before any output exists.
 std::unique_ptr<FrameSink> makeFrameSink(const SinkRequest& request);
 
-// Whether the output carries the sound (the video formats but GIF, and streams).
-bool sinkCarriesSound(const std::string& output);
-
 // The streaming protocol an output names (rtmp, rtmps, srt, udp), or empty for a file.
 std::string streamScheme(const std::string& output);
 
