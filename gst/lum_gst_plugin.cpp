@@ -9,7 +9,6 @@
 
 #include "gst/lum_visualizer.h"
 #include "gst/plugin_catalogue.h"
-#include "host/bridge/wine_setup.h"
 #include "host/plugins/plugin_search.h"
 
 GST_DEBUG_CATEGORY(lumgst_debug);
@@ -33,8 +32,7 @@ void watchSearchPath(GstPlugin* plugin, const std::vector<std::filesystem::path>
 gboolean pluginInit(GstPlugin* plugin) {
     GST_DEBUG_CATEGORY_INIT(lumgst_debug, "lum", 0, ".lum visualisation plug-ins");
     // The process is gst-launch, an application or GStreamer's scanner, not
-    // lumhost: the bridges are beside the lumhost that came with this library.
-    lumhost::findBridgesBeside(lumgst::lumhostFolder());
+    // lumhost: plug-ins and bridges are found beside the lumhost that came with this library.
     const auto folders = lumgst::elementSearchFolders();
     watchSearchPath(plugin, folders);
     for (const auto& found : lumhost::findPlugins(folders)) {

@@ -1,48 +1,24 @@
 #include "gst/plugin_catalogue.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cctype>
 
-#include "host/plugins/plugin_search.h"
+#include "host/plugins/host_library.h"
 #include "rules/param_text.h"
 
 namespace lumgst {
 namespace {
 
-namespace fs = std::filesystem;
-
 // The folder this library was loaded from.
-fs::path libraryFolder() {
-    Dl_info where{};
-    if (dladdr(reinterpret_cast<void*>(&libraryFolder), &where) == 0 || where.dli_fname == nullptr) return {};
-    std::error_code error;
-    auto file = fs::canonical(where.dli_fname, error);
-    return error ? fs::path(where.dli_fname).parent_path() : file.parent_path();
-}
-
-bool sameFolder(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    return fs::equivalent(a, b, error) && !error;
-}
+std::filesystem::path libraryFolder() { return lumhost::libraryFolderOf(reinterpret_cast<const void*>(&libraryFolder)); }
 
 }  // namespace
 
-fs::path lumhostFolder() {
-    const auto folder = libraryFolder();
-    // In the build tree lumhost and the plug-ins it built sit one folder up;
-    // installed, lumhost is where the install puts programs.
-    if (folder.empty()) return {};
-    if (sameFolder(folder, LUMGST_BUILD_FOLDER)) return LUMGST_LUMHOST_BUILD_FOLDER;
-    return (folder / LUMGST_BINDIR_FROM_PLUGINDIR).lexically_normal();
+std::filesystem::path lumhostFolder() {
+    return lumhost::lumhostFolderFor(libraryFolder(), {LUMGST_BUILD_FOLDER, LUMGST_LUMHOST_BUILD_FOLDER, LUMGST_BINDIR_FROM_PLUGINDIR});
 }
 
-std::vector<fs::path> elementSearchFolders() {
-    auto setting = lumhost::currentSearchSetting();
-    setting.executableFolder = lumhostFolder();
-    return lumhost::pluginFolders(setting);
-}
+std::vector<std::filesystem::path> elementSearchFolders() { return lumhost::searchFoldersBeside(lumhostFolder()); }
 
 std::string propertyName(const std::string& settingName, uint32_t id, const std::vector<std::string>& taken) {
     // GstObject already has "name" and "parent".

@@ -1,0 +1,42 @@
+#include "host/plugins/host_library.h"
+
+#include <dlfcn.h>
+
+#include "host/bridge/wine_setup.h"
+#include "host/plugins/plugin_search.h"
+
+namespace lumhost {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool sameFolder(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    return fs::equivalent(a, b, error) && !error;
+}
+
+}  // namespace
+
+fs::path libraryFolderOf(const void* address) {
+    Dl_info where{};
+    if (dladdr(address, &where) == 0 || where.dli_fname == nullptr) return {};
+    std::error_code error;
+    auto file = fs::canonical(where.dli_fname, error);
+    return error ? fs::path(where.dli_fname).parent_path() : file.parent_path();
+}
+
+fs::path lumhostFolderFor(const fs::path& libraryFolder, const LibraryHome& home) {
+    if (libraryFolder.empty()) return {};
+    if (sameFolder(libraryFolder, home.buildFolder)) return home.buildLumhostFolder;
+    return (libraryFolder / home.bindirFromLibrary).lexically_normal();
+}
+
+std::vector<fs::path> searchFoldersBeside(const fs::path& lumhostFolder) {
+    // The process is not lumhost: the bridges are beside the lumhost that came with the library.
+    findBridgesBeside(lumhostFolder);
+    auto setting = currentSearchSetting();
+    setting.executableFolder = lumhostFolder;
+    return pluginFolders(setting);
+}
+
+}  // namespace lumhost
