@@ -81,11 +81,12 @@ TEST_F(PlayWithoutDisplay, ADriverThatShowsNothingRunsWhenNamed) {
     }
 }
 
-// ALSA's own lines ("cannot find card", "Unknown PCM") come before lumhost's
-// "no sound", which says what matters. An ALSA configuration of its own
-// makes the run the same on a machine with a sound card.
+// ALSA's own lines ("cannot find card", "Unknown PCM") would come before
+// lumhost's "no sound", which says what matters. ALSA's configuration with
+// a default card that no machine has makes the run the same on a machine
+// with a sound card as on one without.
 TEST_F(PlayWithoutDisplay, NoSoundDeviceIsOneLineWithoutAlsasOwn) {
-    std::ofstream(scratch.path("asound.conf")) << "pcm.!default { type hw card 31 }\n";
+    std::ofstream(scratch.path("asound.conf")) << "</usr/share/alsa/alsa.conf>\ndefaults.pcm.card 31\ndefaults.ctl.card 31\n";
     const auto run = runLumhost(scratch, {"play", "in.wav", "--size", "160x120", "--duration", "0.3"},
                                 remoteShell({"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=alsa",
                                              "ALSA_CONFIG_PATH=" + scratch.path("asound.conf")}));
@@ -104,8 +105,10 @@ TEST_F(PlayWithoutDisplay, QuietKeepsOnlyWarnings) {
     std::ofstream(folder + "aaa.preset") << "Zoom factor=200%\n";
     std::ofstream(folder + "good.preset") << "Line width=30\n";
     const std::string bad = "lumhost: " + folder + "aaa.preset:1: Zoom factor: bad parameter value '200%'";
+    // Presets at 0.5 s (the bad one), 1 s (the good one) and 1.5 s.
+    writeTone(scratch.path("long.wav"), 48000, 2, 1.8);
     for (const bool quiet : {false, true}) {
-        std::vector<std::string> args{"play", "in.wav", "--size", "160x120", "--cycle-presets", "0.5"};
+        std::vector<std::string> args{"play", "long.wav", "--size", "160x120", "--cycle-presets", "0.5"};
         if (quiet) args.emplace_back("-q");
         const auto run = runLumhost(scratch, args, remoteShell({"SDL_VIDEODRIVER=offscreen", "XDG_CONFIG_HOME=" + config}));
         ASSERT_EQ(run.status, 0) << run.err;
@@ -114,7 +117,7 @@ TEST_F(PlayWithoutDisplay, QuietKeepsOnlyWarnings) {
         for (const auto& line : run.errLines())
             if (line.rfind("lumhost: ", 0) == 0) said.push_back(line);
         ASSERT_FALSE(said.empty()) << run.err;
-        EXPECT_EQ(said[0], bad) << run.err;
+        EXPECT_EQ(said[0].rfind(bad, 0), 0u) << run.err;
         bool goodSaid = false;
         for (const auto& line : said) goodSaid = goodSaid || line == "lumhost: preset good";
         EXPECT_EQ(goodSaid, !quiet) << run.err;
