@@ -14,9 +14,10 @@
 #include "host/cli/commands.h"
 #include "host/cli/frame_size.h"
 #include "host/cli/version_text.h"
+#include "host/media/media_log.h"
+#include "host/plugins/plugin_search.h"
 #include "rules/defaults.h"
 #include "rules/play_keys.h"
-#include "host/plugins/plugin_search.h"
 
 namespace lumhost {
 namespace {
@@ -300,7 +301,7 @@ int runCommandLine(int argc, char** argv) {
     auto* play = app.add_subcommand("play", "Play audio (or the demo, or live sound) with the figure in a live window");
     FrameArguments playFrames;
     ParamOptions playParams;
-    bool fullscreen = false;
+    bool fullscreen = false, playQuiet = false;
     std::string delay, cyclePresets;
     playFrames.add(*play, true);
     play->add_flag("--fullscreen", fullscreen, "Start in fullscreen (f or a double click toggles it)");
@@ -309,6 +310,9 @@ int runCommandLine(int argc, char** argv) {
                          "; live sound: " + delayRange(lumrules::minLiveDelayMs))
         ->type_name("MS");
     play->add_option("--cycle-presets", cyclePresets, "Load the plug-in's next preset every so many seconds")->type_name("SECONDS");
+    play->add_flag("-q,--quiet", playQuiet,
+                   "No running account on stderr (settings changed, presets, positions): the window alone shows them; "
+                   "warnings and failures are still said");
     playParams.add(*play);
     play->footer(std::string(conversionHelp) + timeHelp + parameterHelp + playHelp());
 
@@ -329,6 +333,7 @@ int runCommandLine(int argc, char** argv) {
     }
 
     installInterruptHandlers();
+    quietSoundLibrary();
     try {
         if (info->parsed()) {
             InfoOptions options;
@@ -372,6 +377,7 @@ int runCommandLine(int argc, char** argv) {
                             " takes its sound live; drop the audio file " + options.playlist.front());
         options.frames.audio.reset();
         options.fullscreen = fullscreen;
+        options.quiet = playQuiet;
         if (!delay.empty()) {
             const auto ms = parseDecimal(delay);
             if (!ms || *ms < lumrules::minDelayMs || *ms > lumrules::maxDelayMs)

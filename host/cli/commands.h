@@ -48,6 +48,7 @@ struct PlayOptions {
     bool fullscreen = false;
     int delayMs = 0;                      // the figure against the sound: later if positive
     std::optional<double> presetSeconds;  // --cycle-presets: the next preset every so many seconds
+    bool quiet = false;                   // no running account on stderr, only warnings and failures
 };
 
 struct ListOptions {};

@@ -31,6 +31,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// What the keys and presets did, where the sound is, how late live blocks
+// were: a running account on stderr beside the overlay, which --quiet leaves
+// to the window alone. Warnings and failures are always said.
+bool commentary = true;
+
 // The sound between what has been shown and what has been read: read ahead
 // of the audio clock by a fraction of a second, dropped once shown.
 class SoundWindow {
@@ -147,7 +152,7 @@ public:
 
     // How long the blocks took from their sound's arrival to the screen.
     void reportDelays() {
-        if (delays_.empty()) return;
+        if (delays_.empty() || !commentary) return;
         std::sort(delays_.begin(), delays_.end());
         std::fprintf(stderr, "lumhost: %zu blocks shown a median %.1f ms after their sound arrived (95%% within %.1f ms, at most %.1f ms)\n",
                      delays_.size(), delays_[delays_.size() / 2], delays_[delays_.size() * 95 / 100], delays_.back());
@@ -173,10 +178,16 @@ std::string fileLabel(const std::optional<std::string>& audio) {
 }
 
 // The one place a message reaches the user: a line on stderr (unless it is
-// only for the window) and the overlay.
+// only for the window, or --quiet) and the overlay.
 void tell(LiveWindow& screen, const std::string& text, bool alsoOnStderr = true, double seconds = 2.0) {
-    if (alsoOnStderr) std::fprintf(stderr, "lumhost: %s\n", text.c_str());
+    if (alsoOnStderr && commentary) std::fprintf(stderr, "lumhost: %s\n", text.c_str());
     screen.overlay().show({text}, seconds);
+}
+
+// A failure of what a key asked for: on stderr even with --quiet.
+void warn(LiveWindow& screen, const std::string& text) {
+    std::fprintf(stderr, "lumhost: %s\n", text.c_str());
+    screen.overlay().show({text}, 2.0);
 }
 
 // Applies a key's change to its setting and says what the plug-in applied.
@@ -326,7 +337,7 @@ public:
             applyPreset(plugin_, preset.file, std::cerr);
             tell(screen, "preset " + preset.name);
         } catch (const HostError& error) {
-            tell(screen, error.what());
+            warn(screen, error.what());
         }
     }
 
@@ -336,7 +347,7 @@ public:
             const auto file = savePreset(plugin_, folder, freePresetName(folder, "saved"));
             tell(screen, "saved preset " + file.stem().string() + " in " + file.string());
         } catch (const HostError& error) {
-            tell(screen, error.what());
+            warn(screen, error.what());
         }
     }
 
@@ -345,7 +356,7 @@ public:
         for (auto& change : randomiseSettings(plugin_, random_)) lines.push_back(std::move(change));
         std::string joined;
         for (std::size_t i = 1; i < lines.size(); ++i) joined += (i > 1 ? ", " : "") + lines[i];
-        std::fprintf(stderr, "lumhost: random settings: %s\n", joined.c_str());
+        if (commentary) std::fprintf(stderr, "lumhost: random settings: %s\n", joined.c_str());
         screen.overlay().show(lines, 3.0);
     }
 
@@ -362,16 +373,19 @@ std::string delayText(int delay) { return "delay " + std::string(delay > 0 ? "+"
 
 int runPlay(const PlayOptions& options) {
     const auto& frames = options.frames;
-    PluginModule plugin(frames.plugin.plugin);
     const bool live = frames.capture || frames.input;
+    commentary = !options.quiet;
+    int delayMs = std::clamp(options.delayMs, lumrules::minDelayMs, lumrules::maxDelayMs);
+    if (live && delayMs < 0) throw HostError("--delay: live sound cannot be shown before it arrives; give 0 or more");
+    // Somewhere to show the window before anything else: without a display
+    // no plug-in (nor its bridge) is started and no sound is heard.
+    SdlVideo sdl;
+    PluginModule plugin(frames.plugin.plugin);
     std::unique_ptr<AudioSource> liveSource;
     if (live) liveSource = openSound(frames);
-    int delayMs = std::clamp(options.delayMs, -lumrules::maxDelayMs, lumrules::maxDelayMs);
-    if (live && delayMs < 0) throw HostError("--delay: live sound cannot be shown before it arrives; give 0 or more");
     initWithSettings(plugin, frames.plugin);
 
-    // The sound first: a file that cannot be played fails before a window opens.
-    std::optional<SdlVideo> sdl;
+    // The sound next: a file that cannot be played fails before a window opens.
     std::optional<Playlist> playlist;
     std::optional<LiveBlocks> liveBlocks;
     if (live) {
@@ -383,7 +397,6 @@ int runPlay(const PlayOptions& options) {
         else if (!playlist->openFrom(0, 1))
             throw HostError("no file of the playlist plays");
     }
-    sdl.emplace();
     const auto title = [&] { return "lumhost - " + (live ? liveSource->name() : playlist->label()); };
     LiveWindow screen(title(), frames.width, frames.height, options.fullscreen);
     if (!live && playlist->size() > 1) screen.overlay().show({playlist->where()}, 3.0);
@@ -465,7 +478,7 @@ int runPlay(const PlayOptions& options) {
                         if (live) break;
                         playlist->setPaused(!playlist->paused());
                         if (playlist->paused()) {
-                            std::fprintf(stderr, "lumhost: paused at %s\n", formatTime(playlist->seconds()).c_str());
+                            if (commentary) std::fprintf(stderr, "lumhost: paused at %s\n", formatTime(playlist->seconds()).c_str());
                             screen.overlay().show({"paused", playlist->where()}, 0);
                         } else {
                             tell(screen, "playing from " + formatTime(playlist->seconds()), true, 1.5);
@@ -482,7 +495,7 @@ int runPlay(const PlayOptions& options) {
                             open = changeFile(1);
                             break;
                         }
-                        std::fprintf(stderr, "lumhost: at %s\n", formatTime(target).c_str());
+                        if (commentary) std::fprintf(stderr, "lumhost: at %s\n", formatTime(target).c_str());
                         screen.overlay().show(playlist->paused() ? std::vector<std::string>{"paused", playlist->where()}
                                                                  : std::vector<std::string>{playlist->where()},
                                               playlist->paused() ? 0 : 2.0);

@@ -3,9 +3,13 @@
 #include <SDL2/SDL_syswm.h>
 #include <SDL2/SDL_ttf.h>
 #include <X11/Xlib.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "host/base/host_error.h"
@@ -38,10 +42,73 @@ bool hasWindowManager(SDL_Window* window) {
     return status == Success && items > 0;
 }
 
+// Standard error sent nowhere for a while. SDL tries each display system
+// in turn, and their client libraries print as they fail (Wayland's
+// "XDG_RUNTIME_DIR is invalid or not set" on a remote shell); SDL keeps
+// the reason that matters for SDL_GetError, and lumhost says it in one line.
+class StderrSilenced {
+public:
+    StderrSilenced() {
+        std::fflush(stderr);
+        const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (nowhere < 0) return;
+        saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (saved_ >= 0) ::dup2(nowhere, STDERR_FILENO);
+        ::close(nowhere);
+    }
+    ~StderrSilenced() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+    StderrSilenced(const StderrSilenced&) = delete;
+    StderrSilenced& operator=(const StderrSilenced&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+bool isSet(const char* value) { return value != nullptr && *value != '\0'; }
+
 }  // namespace
 
+bool showsNothing(const std::string& driver) { return driver == "offscreen" || driver == "dummy" || driver == "evdev"; }
+
+bool driverNamed(const char* setting, const std::string& driver) {
+    if (setting == nullptr) return false;
+    std::string names(setting);
+    for (auto& c : names) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (std::size_t from = 0; from <= names.size();) {
+        const auto comma = std::min(names.find(',', from), names.size());
+        if (names.compare(from, comma - from, driver) == 0) return true;
+        from = comma + 1;
+    }
+    return false;
+}
+
+std::string noDisplayReason(const char* display, const char* wayland) {
+    const std::string way = "; use `lumhost render` to write a file";
+    if (!isSet(display) && !isSet(wayland)) return "no display (DISPLAY and WAYLAND_DISPLAY are unset)" + way;
+    std::string named;
+    if (isSet(display)) named = std::string("DISPLAY=") + display;
+    if (isSet(wayland)) named += (named.empty() ? "" : ", ") + std::string("WAYLAND_DISPLAY=") + wayland;
+    return "no display can be reached (" + named + ")" + way;
+}
+
 SdlVideo::SdlVideo() {
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) throw HostError(std::string("cannot open a window: ") + SDL_GetError());
+    int started = 0;
+    {
+        StderrSilenced quiet;
+        started = SDL_Init(SDL_INIT_VIDEO);
+    }
+    if (started != 0) throw HostError(std::string("cannot open a window: ") + SDL_GetError());
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const std::string current = driver != nullptr ? driver : "";
+    if (showsNothing(current) && !driverNamed(SDL_GetHint(SDL_HINT_VIDEODRIVER), current)) {
+        SDL_Quit();
+        throw HostError("cannot open a window: " + noDisplayReason(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY")));
+    }
 }
 
 SdlVideo::~SdlVideo() { SDL_Quit(); }

@@ -16,13 +16,28 @@
 
 namespace lumhost {
 
-// SDL's video set-up and tear-down in one place.
+// SDL's video set-up and tear-down in one place. Fails when no display can
+// be reached: SDL would otherwise settle for a driver that shows nothing
+// (offscreen, dummy) and the run would go on unseen. Such a driver is taken
+// only when asked for by name in SDL_VIDEODRIVER.
 struct SdlVideo {
     SdlVideo();
     ~SdlVideo();
     SdlVideo(const SdlVideo&) = delete;
     SdlVideo& operator=(const SdlVideo&) = delete;
 };
+
+// Whether SDL's video driver `driver` shows no window to anyone.
+bool showsNothing(const std::string& driver);
+
+// Whether `setting` (SDL_VIDEODRIVER's value: one driver or a comma-separated
+// list, any case; null when unset) names `driver`.
+bool driverNamed(const char* setting, const std::string& driver);
+
+// Why no window could be shown, and what to use instead, in the words of
+// the person's environment: `display` and `wayland` are the values of
+// DISPLAY and WAYLAND_DISPLAY (null when unset).
+std::string noDisplayReason(const char* display, const char* wayland);
 
 // Text over the picture: a few lines on a dark box in the window's top left
 // corner, shown until a time or for good.

@@ -1,5 +1,7 @@
 #include "host/media/media_log.h"
 
+#include <alsa/asoundlib.h>
+
 #include <cstdarg>
 #include <mutex>
 
@@ -26,7 +28,14 @@ void keepMessage(void* context, int level, const char* format, va_list arguments
     lastMessage = text;
 }
 
+void ignoreAlsa(const char*, int, const char*, int, const char*, ...) {}
+
 }  // namespace
+
+void quietSoundLibrary() {
+    // One handler for the whole process: SDL loads the same libasound at run time.
+    snd_lib_error_set_handler(ignoreAlsa);
+}
 
 void quietMediaLibraries() {
     static std::once_flag once;

@@ -13,6 +13,11 @@ void quietMediaLibraries();
 // The last warning or error the libraries gave since the last call; empty if none.
 std::string takeMediaMessage();
 
+// ALSA, under SDL's sound, says nothing either: its "cannot find card" lines
+// on a machine without a sound device come before lumhost's own "no sound"
+// line, which says what matters. Idempotent.
+void quietSoundLibrary();
+
 // An error code's meaning.
 std::string mediaErrorText(int error);
 

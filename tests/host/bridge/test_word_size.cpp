@@ -97,9 +97,10 @@ protected:
 
     // One line naming the module, the cause and what works instead; exit 1;
     // nothing made and nothing left running.
-    void expectRefusedAtOnce(const std::vector<std::string>& args) {
+    void expectRefusedAtOnce(const std::vector<std::string>& args, std::vector<std::string> extraEnvironment = {}) {
         const auto started = std::chrono::steady_clock::now();
-        const auto run = runLumhost(scratch, args, environment);
+        extraEnvironment.insert(extraEnvironment.begin(), environment.begin(), environment.end());
+        const auto run = runLumhost(scratch, args, extraEnvironment);
         const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         EXPECT_EQ(run.status, 1);
         const auto lines = run.errLines();
@@ -125,7 +126,8 @@ TEST_F(NoThirtyTwoBit, InfoRenderAndPlaySayWhyInOneLineBeforeAnythingIsMade) {
     expectRefusedAtOnce({"info", module});
     expectRefusedAtOnce({"render", "--plugin", module, "--size", "64x48", "--duration", "1", "-o", "out.mp4", "-q"});
     expectRefusedAtOnce({"render", "--plugin", module, "--size", "64x48", "--duration", "1", "-o", "out.png", "-q"});
-    expectRefusedAtOnce({"play", "--plugin", module, "--duration", "1"});
+    // play looks for a display first; one that shows nothing, named, lets it reach the module.
+    expectRefusedAtOnce({"play", "--plugin", module, "--duration", "1"}, {"SDL_VIDEODRIVER=offscreen", "ASAN_OPTIONS=detect_leaks=0"});
 }
 
 TEST_F(NoThirtyTwoBit, ListMarksTheModuleNotRunnableHereAndGoesOn) {

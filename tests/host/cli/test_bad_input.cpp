@@ -28,9 +28,10 @@ protected:
     }
 
     // Runs lumhost and checks the failure: one line naming `cause`, no new files.
-    void expectFailure(std::vector<std::string> args, const std::string& cause) {
+    void expectFailure(std::vector<std::string> args, const std::string& cause, std::vector<std::string> environment = {}) {
         const auto before = scratch.files();
-        const auto run = runLumhost(scratch, args, {"TMPDIR=" + scratch.path("tmp")});
+        environment.push_back("TMPDIR=" + scratch.path("tmp"));
+        const auto run = runLumhost(scratch, args, environment);
         std::string command;
         for (const auto& arg : args) command += " " + arg;
         EXPECT_NE(run.status, 0) << command;
@@ -59,7 +60,9 @@ TEST_F(BadInput, AudioFiles) {
     expectFailure({"render", "cut.wav", "-o", "out.mp4"}, "cannot open audio cut.wav");
     writeSound(scratch.path("empty.wav"), 8000, 1, 0, [](long, int) { return 0.0f; });
     expectFailure({"render", "empty.wav", "-o", "out.y4m"}, "holds no sound");
-    expectFailure({"play", "missing.wav"}, "missing.wav: No such file or directory");
+    // A window that shows nothing, named, so that the file's failure is the one seen wherever the tests run.
+    expectFailure({"play", "missing.wav"}, "missing.wav: No such file or directory",
+                  {"SDL_VIDEODRIVER=offscreen", "ASAN_OPTIONS=detect_leaks=0"});
 }
 
 TEST_F(BadInput, PluginFiles) {
