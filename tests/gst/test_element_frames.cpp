@@ -63,7 +63,8 @@ TEST_F(ElementFrames, LaunchLineGivesLumhostsRawFramesAtTwoSizesAndTwoRates) {
 
 // Each sample format a WAV file may hold reaches the plug-in as lumhost's
 // decoding path gives it: 8-bit, 24-bit and 32-bit integers, 32- and 64-bit
-// floats, and mono sound feeding both axes.
+// floats, mono sound feeding both axes, and 5.1 mixed down by the one matrix
+// both use.
 TEST_F(ElementFrames, EverySampleFormatGivesLumhostsFrames) {
     hosttest::Scratch scratch;
     const auto sound = scratch.path("swing.wav");
@@ -71,6 +72,7 @@ TEST_F(ElementFrames, EverySampleFormatGivesLumhostsFrames) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> formats = {
         {"u8", {"-c:a", "pcm_u8"}},       {"s24", {"-c:a", "pcm_s24le"}}, {"s32", {"-c:a", "pcm_s32le"}},
         {"f32", {"-c:a", "pcm_f32le"}},   {"f64", {"-c:a", "pcm_f64le"}}, {"mono", {"-ac", "1", "-c:a", "pcm_s16le"}},
+        {"surround", {"-af", "pan=5.1|FL=c0|FR=c1|FC=0.5*c0+0.5*c1|LFE=c0|BL=0.8*c1|BR=0.6*c0", "-c:a", "pcm_s16le"}},
     };
     for (const auto& [name, codec] : formats) {
         SCOPED_TRACE(name);
