@@ -70,35 +70,29 @@ void BlockCutter::compact() {
     }
 }
 
-void BlockCutter::mixIn(std::size_t from) {
-    // Pushed floats of more than two channels wait in wide_ for the mix.
-    mixDown(wide_.data() + from, (wide_.size() - from) / static_cast<std::size_t>(channels_), channels_, samples_);
-    wide_.clear();
-}
-
 void BlockCutter::push(const float* interleaved, std::size_t frames) {
     compact();
     mixDown(interleaved, frames, channels_, samples_);
 }
 
-void BlockCutter::push(const void* interleaved, std::size_t frames, SampleFormat format) {
+void BlockCutter::pushConverted(const std::function<void(std::vector<float>&)>& convert) {
     compact();
     if (channels_ <= 2) {
-        appendInterleaved(interleaved, frames, channels_, format, samples_);
+        convert(samples_);
         return;
     }
-    appendInterleaved(interleaved, frames, channels_, format, wide_);
-    mixIn(0);
+    // Wider sound waits in wide_ for the mix.
+    wide_.clear();
+    convert(wide_);
+    mixDown(wide_.data(), wide_.size() / static_cast<std::size_t>(channels_), channels_, samples_);
+}
+
+void BlockCutter::push(const void* interleaved, std::size_t frames, SampleFormat format) {
+    pushConverted([&](std::vector<float>& to) { appendInterleaved(interleaved, frames, channels_, format, to); });
 }
 
 void BlockCutter::pushPlanar(const void* const* planes, std::size_t frames, SampleFormat format) {
-    compact();
-    if (channels_ <= 2) {
-        appendPlanar(planes, frames, channels_, format, samples_);
-        return;
-    }
-    appendPlanar(planes, frames, channels_, format, wide_);
-    mixIn(0);
+    pushConverted([&](std::vector<float>& to) { appendPlanar(planes, frames, channels_, format, to); });
 }
 
 bool BlockCutter::take(std::size_t count) {

@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "rules/samples.h"
@@ -96,7 +97,7 @@ public:
 
 private:
     bool take(std::size_t count);
-    void mixIn(std::size_t from);
+    void pushConverted(const std::function<void(std::vector<float>&)>& convert);
     void compact();
 
     int rate_ = 1;
