@@ -86,10 +86,10 @@ test('a change goes through the plug-in, shows clamped, and shows in the next fr
 
   // lumhost play's keys.
   await page.click('#stage');
-  await page.keyboard.press('ArrowUp');
-  await page.keyboard.press('ArrowUp');
+  await page.keyboard.press('a');
+  await page.keyboard.press('a');
   assert.equal((await shown(page, 'Zoom factor')).value, '3');
-  await page.keyboard.press('f');
+  await page.keyboard.press('t');
   assert.equal((await shown(page, 'Fade out')).value, 'off');
   await page.keyboard.press('[');
   assert.equal((await shown(page, 'Line length')).value, '29');
