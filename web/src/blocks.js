@@ -1,81 +1,79 @@
-// Sound to blocks, one per video frame. Decoded sound arrives in pieces of
-// any length; the queue holds what has not yet gone into a block, and the
-// cutter takes exactly the sample frames of each video frame, as lumhost
-// does (`frameStart` is lumhost's own rule, from the module): frame k covers
-// sample frames frameStart(k) to frameStart(k + 1), so the remainder of a
-// fractional count is carried and the blocks never drift from the sound.
-
-// Interleaved float samples, first in, first out.
-export class SampleQueue {
-  constructor(channels) {
-    this.channels = channels;
-    this.pieces = [];   // Float32Array, interleaved
-    this.offset = 0;    // sample frames already taken from pieces[0]
-    this.frames = 0;    // sample frames held
-  }
-
-  push(interleaved) {
-    const frames = Math.floor(interleaved.length / this.channels);
-    if (frames === 0) return;
-    this.pieces.push(interleaved.length === frames * this.channels ? interleaved : interleaved.subarray(0, frames * this.channels));
-    this.frames += frames;
-  }
-
-  // Takes up to `count` sample frames into `into` (a Float32Array of at
-  // least count x channels); returns how many.
-  take(count, into) {
-    const ch = this.channels;
-    let done = 0;
-    while (done < count && this.pieces.length > 0) {
-      const piece = this.pieces[0];
-      const left = piece.length / ch - this.offset;
-      const n = Math.min(left, count - done);
-      into.set(piece.subarray(this.offset * ch, (this.offset + n) * ch), done * ch);
-      done += n;
-      this.offset += n;
-      if (this.offset * ch === piece.length) {
-        this.pieces.shift();
-        this.offset = 0;
-      }
-    }
-    this.frames -= done;
-    return done;
-  }
-
-  clear() {
-    this.pieces = [];
-    this.offset = 0;
-    this.frames = 0;
-  }
-}
-
-// Cuts the queue's sound into the blocks of successive video frames.
-// `frameStart(k)` gives the first sample frame of video frame k.
+// Sound to blocks, one per video frame, by the shared block cutter in the
+// module (lumhost's and the element's own): sound pushed in pieces of any
+// length as AudioData gives it, one plane of floats per channel, any channel
+// count (wider than stereo mixed down by the shared matrix); a block is cut
+// once all its sound is in. This file only carries the sound across and
+// keeps the handle.
 export class BlockCutter {
-  constructor(channels, frameStart) {
+  // `plugin`: the module instance the blocks are drawn by.
+  constructor(plugin, { rate, channels, fps }) {
+    this.plugin = plugin;
+    this.m = plugin.m;
     this.channels = channels;
-    this.frameStart = frameStart;
-    this.queue = new SampleQueue(channels);
-    this.frame = 0;
-    this.buffer = new Float32Array(0);
+    this.handle = this.m._webCutterNew(rate, channels, fps, 1);
+    this.scratch = 0;
+    this.capacity = 0;
+    this.length = 0;
   }
 
-  push(interleaved) { this.queue.push(interleaved); }
+  // A piece of sound: `channels` planes of equal length, one after another.
+  push(planar) {
+    const frames = Math.floor(planar.length / this.channels);
+    if (frames === 0) return;
+    const bytes = frames * this.channels * 4;
+    if (bytes > this.capacity) {
+      if (this.scratch) this.m._free(this.scratch);
+      this.capacity = Math.max(bytes, 65536);
+      this.scratch = this.plugin.alloc(this.capacity);
+    }
+    this.m.HEAPF32.set(planar.subarray(0, frames * this.channels), this.scratch >> 2);
+    this.m._webCutterPush(this.handle, this.scratch, frames);
+  }
 
-  // Sample frames the next block needs.
-  wanted() { return this.frameStart(this.frame + 1) - this.frameStart(this.frame); }
+  // Sample frames the next block takes, and how many are held.
+  wanted() { return this.m._webCutterWanted(this.handle); }
+  available() { return this.m._webCutterAvailable(this.handle); }
 
-  ready() { return this.queue.frames >= this.wanted(); }
+  // The frame the next block belongs to, and the first sample frame of frame k.
+  get frame() { return this.m._webCutterFrame(this.handle); }
+  frameStart(k) { return this.m._webCutterFrameStart(this.handle, k); }
 
-  // The next whole block: {frame, samples, count}, or null if its sound is
-  // not all in yet. At the end of the sound, `last` lets a short block out
-  // (null if nothing is left).
-  next(last = false) {
-    const wanted = this.wanted();
-    if (this.queue.frames < wanted && (!last || this.queue.frames === 0)) return null;
-    const count = Math.min(wanted, this.queue.frames);
-    if (this.buffer.length < wanted * this.channels) this.buffer = new Float32Array(wanted * this.channels);
-    this.queue.take(count, this.buffer);
-    return { frame: this.frame++, samples: this.buffer, count };
+  // Cuts the next block: {frame, count} (its sample frames), or null if its
+  // sound is not all in yet. At the end of the sound, `atEnd` lets a short
+  // block out (null if nothing is left).
+  next(atEnd = false) {
+    const frame = this.frame;
+    this.length = this.m._webCutterCut(this.handle, atEnd ? 1 : 0);
+    if (this.length === 0) return null;
+    return { frame, count: this.m._webCutterLastCount(this.handle) };
+  }
+
+  // Draws the block cut last onto `canvas`.
+  draw(canvas) {
+    return this.plugin.display(canvas, this.m._webCutterBlock(this.handle), this.length);
+  }
+
+  // The bytes of the block cut last (a copy).
+  block() {
+    const at = this.m._webCutterBlock(this.handle);
+    return this.m.HEAP8.slice(at, at + this.length);
+  }
+
+  // The block's sound as it was cut, mixed: {samples (interleaved, a copy), channels, count}.
+  sound() {
+    const count = this.m._webCutterLastCount(this.handle), channels = this.m._webCutterBlockChannels(this.handle);
+    const at = this.m._webCutterLastSamples(this.handle) >> 2;
+    return { samples: this.m.HEAPF32.slice(at, at + count * channels), channels, count };
+  }
+
+  // The same sound from frame 0 again, nothing held.
+  restart() { this.m._webCutterRestart(this.handle); }
+
+  free() {
+    if (!this.handle) return;
+    this.m._webCutterFree(this.handle);
+    if (this.scratch) this.m._free(this.scratch);
+    this.handle = 0;
+    this.scratch = 0;
   }
 }

@@ -74,9 +74,12 @@ export async function exportVideo({ source, settings, width, height, fps, format
         format: 'BGRX', codedWidth: width, codedHeight: height,
         timestamp: Math.round((block.frame * 1e6) / fps), duration: Math.round(1e6 / fps),
       }));
+      // The block's sound as the figure took it: mono, or stereo mixed down
+      // from wider sound by the shared matrix.
+      const mixed = block.sound();
       const sound = new AudioSample({
-        data: block.samples.slice(0, block.count * source.channels), format: 'f32',
-        numberOfChannels: source.channels, sampleRate: source.rate, timestamp: at / source.rate,
+        data: mixed.samples, format: 'f32',
+        numberOfChannels: mixed.channels, sampleRate: source.rate, timestamp: at / source.rate,
       });
       at += block.count;
       try {

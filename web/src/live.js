@@ -49,7 +49,7 @@ export class LiveInput {
     await this.context.audioWorklet.addModule(new URL('./capture-worklet.js', import.meta.url));
     const rate = this.context.sampleRate;
     this.rate = rate;
-    this.cutter = new BlockCutter(2, (k) => this.plugin.frameStart(k, rate, this.fps));
+    this.cutter = new BlockCutter(this.plugin, { rate, channels: 2, fps: this.fps });
     this.input = this.context.createMediaStreamSource(stream);
     this.node = new AudioWorkletNode(this.context, 'gyrotrail-capture', { numberOfInputs: 1, numberOfOutputs: 0 });
     this.node.port.onmessage = (event) => this.arrive(event.data);
@@ -62,9 +62,9 @@ export class LiveInput {
   arrive(piece) {
     if (!this.cutter) return;
     this.cutter.push(piece);
-    let block, drawn = 0;
-    while ((block = this.cutter.next())) {
-      this.plugin.display(this.view.canvas, block.samples, block.count, 2);
+    let drawn = 0;
+    while (this.cutter.next()) {
+      this.cutter.draw(this.view.canvas);
       drawn++;
     }
     this.blocks += drawn;
@@ -73,6 +73,7 @@ export class LiveInput {
 
   stop() {
     if (!this.cutter) return;
+    this.cutter.free();
     this.cutter = null;
     this.input?.disconnect();
     this.node?.disconnect();

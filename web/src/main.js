@@ -1,21 +1,24 @@
-// The page: sound in (file, drop, microphone, tab or screen, demo), the
-// figure on screen, the settings panel, Save video.
+// The page's start-up and wiring: sound in (file, drop, microphone, tab or
+// screen, demo), the player, Save video and the keys, joined to the view
+// (view.js), the panel of settings and presets (panel.js) and the tests'
+// hooks (hooks.js).
 import { loadPlugin } from './plugin.js';
 import { openSoundFile, demoSource, SoundError } from './sound.js';
 import { Player } from './player.js';
 import { LiveInput, LiveError, openMicrophone, openScreenSound } from './live.js';
 import { exportVideo, exportBlocker, formats, ExportCancelled } from './exporter.js';
-import { renderFrames, copySettings } from './offline.js';
 import { formatTime, parseSize, timeLeft, videoName } from './format.js';
-import {
-  settingKey, settingsFromQuery, queryWithSettings, colorToHex, hexToColor, keyAction, keyValue,
-} from './settings.js';
+import { View } from './view.js';
+import { Panel } from './panel.js';
+import { PresetStore } from './presets.js';
+import { keyListener } from './keys.js';
+import { pageHooks } from './hooks.js';
+import installedPresets from 'installed-presets';
 
 const $ = (id) => document.getElementById(id);
-const storeKey = 'gyrotrail.settings';
 const playFps = 60;
 
-let plugin, params, player, live = null, exporting = null;
+let plugin, panel, view, player, live = null, exporting = null;
 
 // ---- messages -------------------------------------------------------------
 
@@ -30,109 +33,16 @@ function clearError() {
   $('message').textContent = '';
 }
 
-// ---- the picture on screen -------------------------------------------------
+// What a key or a preset did, as lumhost play says it over its picture.
+function tell(line) {
+  $('status').textContent = line;
+}
 
-const view = {
-  canvas: null, rgba: 0, rgbaBytes: 0, pending: false,
-  element: null, context: null,
-  // Fits the plug-in's canvas to the stage; the figure's centre moves with it.
-  fit() {
-    const stage = $('stage');
-    const width = Math.max(16, Math.floor(stage.clientWidth)), height = Math.max(16, Math.floor(stage.clientHeight));
-    if (this.canvas && this.canvas.width === width && this.canvas.height === height) return;
-    const old = this.canvas;
-    this.canvas = plugin.makeCanvas(width, height);
-    plugin.freeCanvas(old);
-    if (this.rgba) plugin.m._free(this.rgba);
-    this.rgbaBytes = width * height * 4;
-    this.rgba = plugin.alloc(this.rgbaBytes);
-    this.element.width = width;
-    this.element.height = height;
-    this.draw();
-  },
-  draw() {
-    const c = this.canvas;
-    plugin.m._webCanvasToRgba(c.pixels, this.rgba, c.width * c.height);
-    const data = new Uint8ClampedArray(plugin.m.HEAPU8.buffer, this.rgba, this.rgbaBytes);
-    this.context.putImageData(new ImageData(data, c.width, c.height), 0, 0);
-  },
-  request() {
-    if (this.pending) return;
-    this.pending = true;
-    requestAnimationFrame(() => { this.pending = false; this.draw(); });
-  },
-  clear() { plugin.clearCanvas(this.canvas); this.draw(); },
-};
-
-// ---- settings ----------------------------------------------------------------
-
-function saveSettings() {
-  const query = queryWithSettings(location.search, params);
-  history.replaceState(null, '', location.pathname + query + location.hash);
+function storage() {
   try {
-    localStorage.setItem(storeKey, queryWithSettings('', params));
-  } catch { /* storage may be off */ }
-}
-
-function applySetting(param, value) {
-  const applied = plugin.setParam(param.id, value);
-  if (applied === null) return;
-  param.value = applied;
-  const input = document.getElementById(`param-${param.id}`);
-  if (input) showValue(param, input);
-  saveSettings();
-}
-
-function showValue(param, input) {
-  if (param.type === 'toggle') input.checked = param.value !== 0;
-  else if (param.type === 'color') input.value = colorToHex(param.value);
-  else input.value = String(param.value);
-}
-
-function buildPanel() {
-  const form = $('settings');
-  form.replaceChildren();
-  for (const p of params) {
-    const label = document.createElement('label');
-    label.htmlFor = `param-${p.id}`;
-    label.textContent = p.name;
-    label.title = p.description;
-    const input = document.createElement('input');
-    input.id = `param-${p.id}`;
-    input.name = settingKey(p.name);
-    if (p.type === 'toggle') input.type = 'checkbox';
-    else if (p.type === 'color') input.type = 'color';
-    else {
-      input.type = 'number';
-      input.step = '1';
-      if (p.min !== null && p.min > -2147483648) input.min = String(p.min);
-      if (p.max !== null && p.max < 2147483647) input.max = String(p.max);
-    }
-    showValue(p, input);
-    input.addEventListener('change', () => {
-      let value;
-      if (p.type === 'toggle') value = input.checked ? 1 : 0;
-      else if (p.type === 'color') value = hexToColor(input.value);
-      else value = Number.parseInt(input.value, 10);
-      if (value === null || Number.isNaN(value)) { showValue(p, input); return; }
-      applySetting(p, value);
-    });
-    form.append(label, input);
-  }
-}
-
-// The address's settings win; without any, those of the last visit.
-function restoreSettings() {
-  let wanted = settingsFromQuery(location.search, params);
-  if (wanted.length === 0) {
-    try {
-      wanted = settingsFromQuery(localStorage.getItem(storeKey) || '', params);
-    } catch { wanted = []; }
-  }
-  for (const { id, value } of wanted) {
-    const p = params.find((q) => q.id === id);
-    const applied = plugin.setParam(id, value);
-    if (p && applied !== null) p.value = applied;
+    return window.localStorage;
+  } catch {
+    return null;   // storage turned off
   }
 }
 
@@ -145,7 +55,7 @@ function stopLive() {
 async function useSource(source) {
   stopLive();
   await player.load(source);
-  $('now').textContent = `${source.name}: ${formatTime(source.duration)}, ${source.rate} Hz, ${source.channels === 1 ? 'mono' : 'stereo'}`;
+  $('now').textContent = `${source.name}: ${formatTime(source.duration)}, ${source.rate} Hz, ${source.channels === 1 ? 'mono' : source.channels === 2 ? 'stereo' : `${source.channels} channels`}`;
   $('position').max = String(source.duration);
   view.clear();
   updateControls();
@@ -233,7 +143,7 @@ async function saveVideo() {
   const began = performance.now();
   try {
     const blob = await exportVideo({
-      source: player.source, settings: params, width: size.width, height: size.height, fps, format,
+      source: player.source, settings: panel.params, width: size.width, height: size.height, fps, format,
       signal: controller.signal,
       onProgress(done, total) {
         progress.value = total ? done / total : 0;
@@ -243,7 +153,7 @@ async function saveVideo() {
     });
     const seconds = (performance.now() - began) / 1000;
     status.textContent = `Saved in ${seconds.toFixed(1)} s.`;
-    window.gyrotrailPage.lastExport = { blob, seconds, format };
+    hooks.lastExport = { blob, seconds, format };
     const link = document.createElement('a');
     link.href = URL.createObjectURL(blob);
     link.download = videoName(player.source.name, formats[format].extension);
@@ -263,27 +173,54 @@ async function saveVideo() {
   }
 }
 
-function onKey(event) {
-  if (event.target instanceof HTMLInputElement || event.target instanceof HTMLSelectElement || event.ctrlKey || event.metaKey || event.altKey) return;
-  const action = keyAction(event.key);
-  if (!action) return;
-  event.preventDefault();
-  if (action.restart) { if (player.source && !live) player.restart(); return; }
-  const p = params.find((q) => q.id === action.id);
-  if (p) applySetting(p, keyValue(p.type, p.value, action.step));
+function toggleFullscreen() {
+  if (document.fullscreenElement) document.exitFullscreen();
+  else $('stage').requestFullscreen().catch((e) => showError(`Fullscreen was refused: ${e.message}`));
+}
+
+function toggleHelp(shown) {
+  shown = view.toggleHelp(shown);
+  $('keys').setAttribute('aria-expanded', String(shown));
+}
+
+// The player's keys, as lumhost play does them where the page can.
+function keyActions() {
+  const playingFile = () => !!player.source && !live;
+  const tellVolume = () => tell(player.muted ? 'muted' : `volume ${player.volume}%`);
+  return {
+    pause: () => { if (playingFile()) (player.playing ? player.pause() : player.play()); },
+    seek: (binding) => { if (playingFile()) player.seekBy(binding.step); },
+    restart: () => { if (playingFile()) { view.clear(); player.restart(); } },
+    fullscreen: toggleFullscreen,
+    help: () => toggleHelp(),
+    step: (binding) => panel.step(binding),
+    nextPreset: () => panel.next(),
+    savePreset: () => panel.save(),
+    randomise: () => panel.randomise(),
+    mute: () => { player.setVolume(player.volume, !player.muted); tellVolume(); },
+    volume: (binding) => { player.setVolume(player.volume + binding.step, false); tellVolume(); },
+    // Esc leaves fullscreen; the page has nothing to quit.
+    quit: (binding) => (binding.key === 'Escape' && document.fullscreenElement ? void document.exitFullscreen() : false),
+  };
 }
 
 // ---- start -------------------------------------------------------------------
 
+const page = { get panel() { return panel; }, get player() { return player; }, get view() { return view; }, live: () => live };
+const hooks = pageHooks(page);
+window.gyrotrailPage = hooks;
+
 async function main() {
   plugin = await loadPlugin();
-  params = plugin.listParams();
-  restoreSettings();
-  buildPanel();
-  saveSettings();
+  panel = new Panel(plugin, new PresetStore(installedPresets, storage()),
+    { form: $('settings'), presetSelect: $('preset'), presetName: $('preset-name') },
+    { tell, showError, clearError, storage: storage() });
+  panel.restore(location.search);
+  panel.build();
+  panel.remember();
   $('about').textContent = `${plugin.info.longName} ${plugin.info.version} by ${plugin.info.vendor}. ${plugin.info.copyright}`;
-  view.element = $('screen-canvas');
-  view.context = view.element.getContext('2d', { alpha: false });
+  view = new View(plugin, { stage: $('stage'), element: $('screen-canvas'), help: $('key-help') });
+  view.setHelp('Keys (as in lumhost play)', plugin.pageKeyHelp());
   view.fit();
   new ResizeObserver(() => view.fit()).observe($('stage'));
   player = new Player(plugin, view, { fps: playFps, onState: updateControls, onError: (e) => showError(e.message || String(e)) });
@@ -294,14 +231,25 @@ async function main() {
   $('screen').addEventListener('click', () => startLive(openScreenSound, 'Tab or screen sound'));
   $('play').addEventListener('click', () => (player.playing ? player.pause() : player.play()));
   $('position').addEventListener('change', (e) => player.seek(Number(e.target.value)));
-  $('fullscreen').addEventListener('click', () => {
-    if (document.fullscreenElement) document.exitFullscreen();
-    else $('stage').requestFullscreen().catch((e) => showError(`Fullscreen was refused: ${e.message}`));
-  });
+  $('fullscreen').addEventListener('click', toggleFullscreen);
+  $('stage').addEventListener('dblclick', toggleFullscreen);
+  $('keys').addEventListener('click', () => toggleHelp());
   $('save').addEventListener('click', saveVideo);
   $('cancel').addEventListener('click', () => exporting?.abort());
   for (const id of ['size', 'format']) $(id).addEventListener('input', () => refreshSave());
-  document.addEventListener('keydown', onKey);
+  $('preset').addEventListener('change', (e) => { if (e.target.value) panel.choose(e.target.value); });
+  $('next-preset').addEventListener('click', () => panel.next());
+  $('random').addEventListener('click', () => panel.randomise());
+  $('save-preset').addEventListener('click', () => panel.save($('preset-name').value));
+  $('download-preset').addEventListener('click', () => panel.download());
+  $('preset-file').addEventListener('change', (e) => {
+    const file = e.target.files[0];
+    e.target.value = '';
+    if (file) panel.open(file).catch((error) => showError(`"${file.name}" could not be read: ${error.message || error}`));
+  });
+  document.addEventListener('keydown', keyListener(plugin, keyActions(), (binding) => {
+    if (binding.pageNote) tell(`${binding.key === ' ' ? 'space' : binding.key}: ${binding.pageNote}`);
+  }));
   document.addEventListener('dragover', (e) => { e.preventDefault(); document.body.classList.add('dragging'); });
   document.addEventListener('dragleave', () => document.body.classList.remove('dragging'));
   document.addEventListener('drop', (e) => {
@@ -311,41 +259,7 @@ async function main() {
   });
   updateControls();
   if ('serviceWorker' in navigator) navigator.serviceWorker.register('./sw.js').catch(() => { /* online only */ });
-  window.gyrotrailPage.ready = true;
+  hooks.ready = true;
 }
-
-// What the page's tests read and call.
-window.gyrotrailPage = {
-  ready: false,
-  params: () => params.map(({ id, name, type, value, min, max }) => ({ id, name, type, value, min, max })),
-  playing: () => player.playing,
-  liveBlocks: () => live?.blocks ?? 0,
-  // Pixels of the figure on screen that are lit, or of one 0x00RRGGBB value.
-  litPixels(value = null) {
-    const bytes = plugin.canvasBytes(view.canvas);
-    let lit = 0;
-    for (let i = 0; i < bytes.length; i += 4) {
-      const pixel = bytes[i] | (bytes[i + 1] << 8) | (bytes[i + 2] << 16);
-      if (value === null ? pixel !== 0 : pixel === value) lit++;
-    }
-    return lit;
-  },
-  // SHA-256 of each frame the loaded sound gives at a size and rate, with
-  // the panel's settings, read from the module's memory (no <canvas>).
-  async frameHashes(width, height, fps) {
-    const other = await loadPlugin();
-    copySettings(params, other);
-    const canvas = other.makeCanvas(width, height);
-    const hashes = [];
-    const copy = new Uint8Array(canvas.bytes);
-    for await (const block of renderFrames(other, canvas, player.source, fps)) {
-      void block;
-      copy.set(other.canvasBytes(canvas));
-      const digest = await crypto.subtle.digest('SHA-256', copy);
-      hashes.push([...new Uint8Array(digest)].map((b) => b.toString(16).padStart(2, '0')).join(''));
-    }
-    return hashes;
-  },
-};
 
 main().catch((e) => showError(`The page could not start: ${e.message || e}`));

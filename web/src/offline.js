@@ -1,28 +1,27 @@
 // Offline frames: a whole sound through a plug-in run at a fixed size and
 // frame rate, as fast as it goes, exactly as `lumhost render` cuts and draws
-// it. Yields after each frame drawn: {frame, samples, count} (the block's
-// sound, interleaved); the canvas then holds the frame.
+// it. Yields after each frame drawn: {frame, count, sound()} (sound() the
+// block's mixed sound, see BlockCutter); the canvas then holds the frame.
 import { BlockCutter } from './blocks.js';
 
 export async function* renderFrames(plugin, canvas, source, fps) {
-  const cutter = new BlockCutter(source.channels, (k) => plugin.frameStart(k, source.rate, fps));
+  const cutter = new BlockCutter(plugin, { rate: source.rate, channels: source.channels, fps });
+  const drawn = (block) => {
+    cutter.draw(canvas);
+    return { ...block, sound: () => cutter.sound() };
+  };
   plugin.start();
   try {
     for await (const piece of source.chunks(0)) {
       cutter.push(piece);
       let block;
-      while ((block = cutter.next())) {
-        plugin.display(canvas, block.samples, block.count, source.channels);
-        yield block;
-      }
+      while ((block = cutter.next())) yield drawn(block);
     }
     const last = cutter.next(true);
-    if (last) {
-      plugin.display(canvas, last.samples, last.count, source.channels);
-      yield last;
-    }
+    if (last) yield drawn(last);
   } finally {
     plugin.end();
+    cutter.free();
   }
 }
 

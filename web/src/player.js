@@ -4,6 +4,7 @@
 // blocks whose frames the listener has reached (the audio clock less the
 // output latency) are drawn, each exactly once, in order. Pause suspends the
 // audio clock; a seek starts a new run (lumStart) at the new position.
+// The sound goes out through one gain, for mute and the volume keys.
 import { BlockCutter } from './blocks.js';
 
 const ahead = 1.0;        // seconds of sound scheduled ahead of the clock
@@ -17,15 +18,34 @@ export class Player {
     this.onState = onState;
     this.onError = onError;
     this.context = null;
+    this.gain = null;
     this.source = null;
     this.run = null;
+    this.volume = 100;    // percent, as lumhost play's
+    this.muted = false;
   }
 
   get playing() { return this.run !== null && this.context?.state === 'running' && !this.run.paused; }
 
   audioContext() {
-    if (!this.context) this.context = new AudioContext({ latencyHint: 'interactive' });
+    if (!this.context) {
+      this.context = new AudioContext({ latencyHint: 'interactive' });
+      this.gain = this.context.createGain();
+      this.gain.connect(this.context.destination);
+      this.applyVolume();
+    }
     return this.context;
+  }
+
+  // The volume in percent (0 to 100, as lumhost play keeps it) and mute.
+  setVolume(percent, muted = false) {
+    this.volume = Math.min(100, Math.max(0, Math.round(percent)));
+    this.muted = muted;
+    this.applyVolume();
+  }
+
+  applyVolume() {
+    if (this.gain) this.gain.gain.value = this.muted ? 0 : this.volume / 100;
   }
 
   async load(source) {
@@ -60,7 +80,7 @@ export class Player {
     const run = {
       source, start, paused: false, ended: false, done: false,
       chunks: source.chunks(start),
-      cutter: new BlockCutter(source.channels, (k) => this.plugin.frameStart(k, source.rate, this.fps)),
+      cutter: new BlockCutter(this.plugin, { rate: source.rate, channels: source.channels, fps: this.fps }),
       clockStart: context.currentTime + 0.15,
       scheduled: 0,       // sample frames scheduled since start
       nodes: new Set(),
@@ -91,14 +111,10 @@ export class Player {
       if (done) { run.ended = true; return; }
       const frames = value.length / source.channels;
       const buffer = context.createBuffer(source.channels, frames, source.rate);
-      for (let c = 0; c < source.channels; c++) {
-        const plane = new Float32Array(frames);
-        for (let i = 0; i < frames; i++) plane[i] = value[i * source.channels + c];
-        buffer.copyToChannel(plane, c);
-      }
+      for (let c = 0; c < source.channels; c++) buffer.copyToChannel(value.subarray(c * frames, (c + 1) * frames), c);
       const node = context.createBufferSource();
       node.buffer = buffer;
-      node.connect(context.destination);
+      node.connect(this.gain);
       node.start(Math.max(scheduledEnd, context.currentTime));
       node.onended = () => run.nodes.delete(node);
       run.nodes.add(node);
@@ -114,14 +130,13 @@ export class Player {
     for (;;) {
       const cutter = run.cutter;
       if (cutter.frameStart(cutter.frame) > heard || drawn >= catchUp) break;
-      const block = cutter.next(run.ended);
-      if (!block) break;
-      this.plugin.display(this.view.canvas, block.samples, block.count, source.channels);
+      if (!cutter.next(run.ended)) break;
+      cutter.draw(this.view.canvas);
       drawn++;
     }
     if (drawn > 0) this.view.draw();
     this.position = this.heardTime();
-    if (run.ended && run.cutter.queue.frames === 0 && run.nodes.size === 0) {
+    if (run.ended && run.cutter.available() === 0 && run.nodes.size === 0) {
       run.done = true;
       this.stop();
       this.position = 0;
@@ -144,6 +159,12 @@ export class Player {
     this.onState();
   }
 
+  // A seek key: `seconds` on from what is heard now (back where negative).
+  async seekBy(seconds) {
+    if (!this.source) return;
+    await this.seek(this.heardTime() + seconds);
+  }
+
   // Restarts the run and the sound from the beginning (lumhost play's `r`).
   async restart() {
     if (!this.source) return;
@@ -159,6 +180,7 @@ export class Player {
     cancelAnimationFrame(run.raf);
     for (const node of run.nodes) { try { node.stop(); } catch { /* not started */ } }
     run.chunks.return?.();
+    run.cutter.free();
     this.plugin.end();
     if (this.context?.state === 'suspended') this.context.resume();
     this.onState();

@@ -1,5 +1,7 @@
 // Where the sound comes from. A source says its rate, channels and length
-// and yields its decoded sound as interleaved float pieces from a moment on:
+// and yields its decoded sound in pieces from a moment on, each piece one
+// plane of floats per channel laid end to end (as AudioData gives them and
+// the block cutter takes them), every channel the source has:
 //   { name, rate, channels, frames, duration, chunks(startSeconds) }
 // A file is read and decoded in pieces by mediabunny (WebCodecs'
 // AudioDecoder, at the file's own rate), so an hour of sound never lies in
@@ -43,8 +45,10 @@ async function piecewiseSource(name, input, track) {
           const count = sample.numberOfFrames;
           const skip = Math.max(0, Math.min(count, position - first));
           if (skip === count) continue;
-          const data = new Float32Array((count - skip) * channels);
-          sample.copyTo(data, { planeIndex: 0, format: 'f32', frameOffset: skip, frameCount: count - skip });
+          const frames = count - skip;
+          const data = new Float32Array(frames * channels);
+          for (let c = 0; c < channels; c++)
+            sample.copyTo(data.subarray(c * frames, (c + 1) * frames), { planeIndex: c, format: 'f32-planar', frameOffset: skip, frameCount: frames });
           position = first + count;
           yield data;
         } finally {
@@ -66,7 +70,7 @@ async function wholeSource(file) {
     throw new SoundError(`"${file.name}" is not a sound this browser can decode.`);
   }
   if (buffer.length === 0) throw new SoundError(`"${file.name}" has no sound in it.`);
-  const channels = Math.min(buffer.numberOfChannels, 2), rate = buffer.sampleRate;
+  const channels = buffer.numberOfChannels, rate = buffer.sampleRate;
   const planes = Array.from({ length: channels }, (_, c) => buffer.getChannelData(c));
   return {
     name: file.name, rate, channels, frames: buffer.length, duration: buffer.length / rate, piecewise: false,
@@ -75,7 +79,7 @@ async function wholeSource(file) {
       for (let at = Math.round(start * rate); at < buffer.length; at += piece) {
         const n = Math.min(piece, buffer.length - at);
         const data = new Float32Array(n * channels);
-        for (let i = 0; i < n; i++) for (let c = 0; c < channels; c++) data[i * channels + c] = planes[c][at + i];
+        for (let c = 0; c < channels; c++) data.set(planes[c].subarray(at, at + n), c * n);
         yield data;
       }
     },
@@ -93,7 +97,7 @@ export function demoSource(plugin) {
         const piece = 4800;
         let skip = Math.round(start * rate);
         for (;;) {
-          const data = plugin.readDemo(demo, skip > 0 ? Math.min(skip, piece) : piece);
+          const data = plugin.readDemo(demo, skip > 0 ? Math.min(skip, piece) : piece);   // left, then right
           if (data.length === 0) return;
           if (skip > 0) { skip -= data.length / 2; continue; }
           yield data;

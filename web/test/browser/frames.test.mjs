@@ -118,3 +118,26 @@ test('FLAC, decoded in pieces by WebCodecs, gives lumhost\'s frames; MP3, AAC an
   }
   await page.close();
 });
+
+test('5.1 sound in WAV and FLAC gives lumhost\'s frames: both mix it down with the shared matrix', async () => {
+  // Six channels that all differ, made by ffmpeg from the stereo sound.
+  const layouts = 'pan=5.1|FL=c0|FR=c1|FC=0.6*c0+0.3*c1|LFE=c1|BL=0.8*c1|BR=0.5*c0-0.4*c1';
+  const files = [];
+  for (const [name, codec] of [['surround.wav', 'pcm_s16le'], ['surround.flac', 'flac']]) {
+    const file = join(dir, name);
+    if (spawnSync('ffmpeg', ['-v', 'error', '-i', wav, '-af', layouts, '-c:a', codec, '-y', file]).status !== 0) return;
+    files.push(file);
+  }
+  const page = await openPage(session.browser, session.server.url, '?zoom-factor=1&line-width=2');
+  for (const file of files) {
+    await openFile(page, file);
+    const name = file.split('/').at(-1);
+    await page.waitForFunction((n) => document.getElementById('now').textContent.includes(n), {}, name);
+    assert.match(await page.$eval('#now', (e) => e.textContent), /6 channels/);
+    const native = lumhostHashes(192, 108, 30, ['zoom factor=1', 'line width=2'], file);
+    const mine = await page.evaluate(() => window.gyrotrailPage.frameHashes(192, 108, 30));
+    assertSameFrames(mine, native, name);
+  }
+  assert.equal(await alertText(page), '');
+  await page.close();
+});

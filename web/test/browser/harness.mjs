@@ -2,7 +2,9 @@
 // skip with the reason), the site served by `scripts/web serve` on a free
 // port of 127.0.0.1, and Debian's chromium, headless, driven by
 // puppeteer-core with a fresh profile.
+import assert from 'node:assert/strict';
 import { spawn, spawnSync } from 'node:child_process';
+import { createHash } from 'node:crypto';
 import { existsSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
@@ -122,4 +124,44 @@ export function writeWav(path, { seconds = 1.5, rate = 44100, seed = 1 } = {}) {
 export async function openFile(page, path) {
   const input = await page.$('input[type=file]');
   await input.uploadFile(path);
+}
+
+// lumhost with a settings folder of its own (so no preset of the person
+// running the tests is found), its run checked: {stdout, stderr, status}.
+export function runLumhost(args, { expectStatus = 0, encoding = 'utf8' } = {}) {
+  const config = tempFolder();
+  const run = spawnSync(lumhost, args, { encoding, maxBuffer: 1 << 30, env: { ...process.env, XDG_CONFIG_HOME: config } });
+  if (expectStatus !== null) assert.equal(run.status, expectStatus, `lumhost ${args.join(' ')}: ${run.stderr}`);
+  return run;
+}
+
+// lumhost info's table of settings (ARGS: more options, e.g. --load-preset):
+// {name: {id, type, value, range}}, in lumhost's words.
+export function lumhostTable(args = []) {
+  const rows = {};
+  for (const line of runLumhost(['info', ...args]).stdout.split('\n')) {
+    const m = /^\s+(\d+)\s+(.+?)\s{2,}(integer|toggle|colour)\s+(\S+)(?:\s+\(#[0-9A-F]+\))?\s+(\S+)\s+/.exec(line);
+    if (m) rows[m[2]] = { id: Number(m[1]), type: m[3], value: m[4], range: m[5] };
+  }
+  return rows;
+}
+
+// SHA-256 of each raw frame `lumhost render ARGS -o -` writes at a size.
+export function lumhostFrameHashes(args, width, height) {
+  const run = runLumhost(['render', ...args, '-o', '-', '--size', `${width}x${height}`, '--quiet'], { encoding: 'buffer' });
+  const frameBytes = width * height * 4;
+  assert.equal(run.stdout.length % frameBytes, 0, 'lumhost wrote whole frames');
+  const hashes = [];
+  for (let at = 0; at < run.stdout.length; at += frameBytes)
+    hashes.push(createHash('sha256').update(run.stdout.subarray(at, at + frameBytes)).digest('hex'));
+  return hashes;
+}
+
+// Frames of the page and of lumhost are the same, and enough of them move.
+export function assertSameFrames(page, native, label) {
+  assert.ok(native.length > 20, `${label}: lumhost drew ${native.length} frames`);
+  assert.ok(new Set(native).size > native.length / 2, `${label}: the figure moves from frame to frame`);
+  assert.equal(page.length, native.length, `${label}: frame count`);
+  const first = page.findIndex((h, i) => h !== native[i]);
+  assert.equal(first, -1, `${label}: frame ${first} differs`);
 }

@@ -2,27 +2,14 @@
 // names and values `lumhost info` prints, each control found by its
 // accessible name; ranges are the plug-in's clamping; a change shows in the
 // next frame; lumhost play's keys work; settings are remembered.
-import { requireOrSkip, openPage, openFile, writeWav, tempFolder, lumhost, sharedSession } from './harness.mjs';
+import { requireOrSkip, openPage, openFile, writeWav, tempFolder, lumhostTable, sharedSession } from './harness.mjs';
 requireOrSkip({ needLumhost: true });
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawnSync } from 'node:child_process';
 import { join } from 'node:path';
 
 const session = sharedSession();
-
-// lumhost info's table: {name: {type, value, range}}.
-function lumhostTable() {
-  const run = spawnSync(lumhost, ['info'], { encoding: 'utf8' });
-  assert.equal(run.status, 0, run.stderr);
-  const rows = {};
-  for (const line of run.stdout.split('\n')) {
-    const m = /^\s+(\d+)\s+(.+?)\s{2,}(integer|toggle|colour)\s+(\S+)(?:\s+\(#[0-9A-F]+\))?\s+(\S+)\s+/.exec(line);
-    if (m) rows[m[2]] = { id: Number(m[1]), type: m[3], value: m[4], range: m[5] };
-  }
-  return rows;
-}
 
 // What the panel shows for a setting, in lumhost info's words.
 async function shown(page, name) {
@@ -86,10 +73,10 @@ test('a change goes through the plug-in, shows clamped, and shows in the next fr
 
   // lumhost play's keys.
   await page.click('#stage');
-  await page.keyboard.press('ArrowUp');
-  await page.keyboard.press('ArrowUp');
+  await page.keyboard.press('a');
+  await page.keyboard.press('a');
   assert.equal((await shown(page, 'Zoom factor')).value, '3');
-  await page.keyboard.press('f');
+  await page.keyboard.press('t');
   assert.equal((await shown(page, 'Fade out')).value, 'off');
   await page.keyboard.press('[');
   assert.equal((await shown(page, 'Line length')).value, '29');
