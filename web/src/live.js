@@ -34,7 +34,7 @@ export async function openScreenSound() {
 }
 
 export class LiveInput {
-  constructor(plugin, view, { fps = 60, onEnded = () => {} } = {}) {
+  constructor(plugin, view, { fps, onEnded = () => {} } = {}) {
     this.plugin = plugin;
     this.view = view;
     this.fps = fps;

@@ -16,9 +16,8 @@ import { pageHooks } from './hooks.js';
 import installedPresets from 'installed-presets';
 
 const $ = (id) => document.getElementById(id);
-const playFps = 60;
 
-let plugin, panel, view, player, live = null, exporting = null;
+let plugin, panel, view, player, live = null, exporting = null, playFps;
 
 // ---- messages -------------------------------------------------------------
 
@@ -212,6 +211,11 @@ window.gyrotrailPage = hooks;
 
 async function main() {
   plugin = await loadPlugin();
+  // The figure plays, and videos are saved, at the shared defaults unless chosen otherwise.
+  const { width, height, fps } = plugin.defaults;
+  playFps = fps;
+  $('size').value = `${width}x${height}`;
+  $('fps').value = String(fps);
   panel = new Panel(plugin, new PresetStore(installedPresets, storage()),
     { form: $('settings'), presetSelect: $('preset'), presetName: $('preset-name') },
     { tell, showError, clearError, storage: storage() });

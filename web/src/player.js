@@ -11,7 +11,7 @@ const ahead = 1.0;        // seconds of sound scheduled ahead of the clock
 const catchUp = 120;      // most blocks drawn on one animation frame
 
 export class Player {
-  constructor(plugin, view, { fps = 60, onState = () => {}, onError = () => {} } = {}) {
+  constructor(plugin, view, { fps, onState = () => {}, onError = () => {} } = {}) {
     this.plugin = plugin;
     this.view = view;           // {draw(): void} puts the plug-in's canvas on screen
     this.fps = fps;

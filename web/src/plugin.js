@@ -46,6 +46,8 @@ export class Plugin {
   constructor(module) {
     this.m = module;
     this.info = JSON.parse(this.text(this.m._webInit()));
+    // The canvas and frame rate every front end uses unless told otherwise.
+    this.defaults = JSON.parse(this.text(this.m._webDefaults()));
   }
 
   alloc(bytes) {

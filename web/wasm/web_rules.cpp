@@ -11,6 +11,7 @@
 #include <string>
 
 #include "lum_plugin.h"
+#include "rules/defaults.h"
 #include "rules/entry_point_params.h"
 #include "rules/param_text.h"
 #include "rules/play_keys.h"
@@ -88,6 +89,14 @@ const char* guarded(Rule rule) {
 }
 
 }  // namespace
+
+// ---- the defaults every front end shares ---------------------------------------
+
+// The canvas and frame rate a front end uses unless told otherwise, as JSON.
+WEB_EXPORT const char* webDefaults() {
+    return give("{\"width\":" + std::to_string(lumrules::defaultWidth) + ",\"height\":" + std::to_string(lumrules::defaultHeight) +
+                ",\"fps\":" + std::to_string(lumrules::defaultFps) + "}");
+}
 
 // ---- the plug-in's records ---------------------------------------------------
 
