@@ -8,7 +8,7 @@
 namespace lumhost {
 
 LiveBlocks::LiveBlocks(AudioSource& source, int fps, lumrules::BlockLayout layout, int delayMs)
-    : source_(source), rate_(source.sampleRate()), fps_(fps), layout_(layout) {
+    : source_(source), rate_(source.sampleRate()), fps_(fps), cutter_(rate_, source.channels(), fps, 1, layout) {
     setDelay(delayMs);
 }
 
@@ -16,19 +16,24 @@ void LiveBlocks::setDelay(int ms) { delayMs_ = std::clamp(ms, lumrules::minLiveD
 
 bool LiveBlocks::showArrived(const BlockShow& show) {
     for (;;) {
-        const int64_t from = lumrules::frameStart(frame_, rate_, fps_), to = lumrules::frameStart(frame_ + 1, rate_, fps_);
+        // What the next block still lacks, read only once it has all arrived, so reading never waits.
+        const auto lacking = static_cast<int64_t>(cutter_.wanted() - std::min(cutter_.wanted(), cutter_.available()));
         const int64_t waiting = source_.available();
-        if (waiting < to - from) break;
-        samples_.resize(static_cast<std::size_t>((to - from) * source_.channels()));
-        source_.read(samples_.data(), static_cast<std::size_t>(to - from));
-        ++frame_;
-        if (source_.paced() && waiting - (to - from) > rate_ / 4) {
+        if (waiting < lacking) break;
+        samples_.resize(static_cast<std::size_t>(lacking * source_.channels()));
+        // A device lost on the way gives less than it said it held: only what came goes into blocks.
+        const std::size_t got = source_.read(samples_.data(), static_cast<std::size_t>(lacking));
+        cutter_.push(samples_.data(), got);
+        if (static_cast<int64_t>(got) < lacking) break;
+        const int64_t end = cutter_.frameStartSample(cutter_.frame() + 1);
+        if (source_.paced() && waiting - lacking > rate_ / 4) {
+            cutter_.skip();
             ++skipped_;
             continue;
         }
         Pending next;
-        lumrules::makeSoundBlock(samples_.data(), static_cast<std::size_t>(to - from), source_.channels(), layout_, next.block);
-        next.arrived = source_.arrivalOf(to - 1).value_or(Clock::now());
+        cutter_.cut(next.block);
+        next.arrived = source_.arrivalOf(end - 1).value_or(Clock::now());
         pending_.push_back(std::move(next));
     }
     bool shown = false;

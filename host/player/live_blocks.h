@@ -46,11 +46,10 @@ private:
     };
     AudioSource& source_;
     int rate_, fps_;
-    lumrules::BlockLayout layout_;
     int delayMs_;
-    int64_t frame_ = 0;
+    lumrules::BlockCutter cutter_;
     int64_t skipped_ = 0;
-    std::vector<float> samples_;
+    std::vector<float> samples_;  // what is read, before it goes to the cutter
     std::deque<Pending> pending_;
     std::vector<Clock::time_point> onScreenSoon_;
     std::vector<double> delays_;
