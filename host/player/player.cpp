@@ -32,10 +32,16 @@ bool Player::open(std::size_t index, double seconds, bool fail) {
     const double end = settings_.duration ? settings_.start + *settings_.duration : INFINITY;
     std::optional<double> duration;
     if (settings_.duration) duration = end - seconds;
+    double length = INFINITY;
+    bool replaced = false;
     try {
         if (duration && *duration <= 0) throw HostError("past the end");
         auto source = open_(file, seconds, duration);
+        // What is left of the file, before any of it is read.
+        length = static_cast<double>(source->frames()) / source->sampleRate();
+        // The file playing plays on until the new one has opened.
         current_.reset();
+        replaced = true;
         // The output plays at the file's own rate and channels.
         if (!output_ || rate_ != source->sampleRate() || channels_ != source->channels()) {
             output_.reset();
@@ -51,7 +57,8 @@ bool Player::open(std::size_t index, double seconds, bool fail) {
     } catch (const Interrupted&) {
         throw;
     } catch (const HostError& error) {
-        current_.reset();
+        // A file that opened but then failed has already taken the old one's place.
+        if (replaced) current_.reset();
         if (fail) throw;
         std::fprintf(stderr, "lumhost: %s\n", error.what());
         ++failures_;
@@ -59,7 +66,7 @@ bool Player::open(std::size_t index, double seconds, bool fail) {
     }
     index_ = index;
     base_ = seconds;
-    end_ = std::min(end, seconds + static_cast<double>(current_->source().frames()) / current_->rate());
+    end_ = std::min(end, seconds + length);
     return true;
 }
 
@@ -80,11 +87,21 @@ void Player::changeFile(int direction, PlayerScreen& screen) {
         announce(screen);
         return;
     }
-    if (direction > 0) over_ = true;
+    if (direction > 0) {
+        over_ = true;
+        return;
+    }
+    // Nothing before this file plays: it plays on, or from its start if a
+    // file that opened and then failed took its place.
+    if (current_) return;
+    if (open(index_, settings_.start))
+        announce(screen);
+    else
+        changeFile(1, screen);
 }
 
 bool Player::advance(PlayerScreen& screen, const BlockShow& show) {
-    if (over_ || paused_) return false;
+    if (over_ || paused_ || !current_) return false;
     bool shown = false;
     try {
         current_->fill(delayFrames());
