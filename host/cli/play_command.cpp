@@ -5,7 +5,6 @@
 // line's side of it, the window and the keys.
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -67,7 +66,7 @@ int runPlay(const PlayOptions& options) {
     const bool live = frames.capture || frames.input;
     std::unique_ptr<AudioSource> liveSource;
     if (live) liveSource = openSound(frames);
-    const int delayMs = std::clamp(options.delayMs, -lumrules::maxDelayMs, lumrules::maxDelayMs);
+    int delayMs = std::clamp(options.delayMs, -lumrules::maxDelayMs, lumrules::maxDelayMs);
     if (live && delayMs < 0) throw HostError("--delay: live sound cannot be shown before it arrives; give 0 or more");
     initWithSettings(plugin, frames.plugin);
 

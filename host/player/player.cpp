@@ -39,7 +39,7 @@ bool Player::open(std::size_t index, double seconds, bool fail) {
         auto source = open_(file, seconds, duration);
         // What is left of the file, before any of it is read.
         length = static_cast<double>(source->frames()) / source->sampleRate();
-        // The file playing plays on until the new one has opened.
+        // Up to here the file playing is untouched; from here on the new one takes its place.
         current_.reset();
         replaced = true;
         // The output plays at the file's own rate and channels.
@@ -173,7 +173,11 @@ void Player::changeDelay(int stepMs, PlayerScreen& screen) {
     tell(screen, delayText(delayMs_));
 }
 
-double Player::seconds() const { return current_ ? base_ + static_cast<double>(output_->position()) / current_->rate() : 0; }
+double Player::seconds() const {
+    if (!current_) return 0;
+    // The silence after the end of a file, while a late figure catches up, is not part of it.
+    return std::min(end_, base_ + static_cast<double>(output_->position()) / current_->rate());
+}
 
 std::string Player::label() const {
     return files_[index_].empty() ? "demo" : std::filesystem::path(files_[index_]).filename().string();

@@ -193,6 +193,7 @@ TEST_F(PlayerRun, ALateFigureEndsTheRunOnceItHasCaughtUp) {
         for (; steps < 300 && !player.over(); ++steps) {
             player.advance(screen, [this](const std::vector<int8_t>& block) { blocks.push_back(block); });
             output->play(480);
+            ASSERT_LE(player.seconds(), player.end()) << "the silence after the sound is not part of the file";
         }
         ASSERT_TRUE(player.over());
         EXPECT_EQ(blocks.size(), static_cast<std::size_t>(0.5 * fps)) << "every block shown";
