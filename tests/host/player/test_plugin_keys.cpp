@@ -1,5 +1,5 @@
-// The keys that change the plug-in while it plays: presets in turn, saving
-// and random settings, in a preset folder of the test's own.
+// The keys that change the plug-in while it plays: presets in turn, saving,
+// random settings and single steps, in a preset folder of the test's own.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -107,6 +107,26 @@ TEST_F(PluginKeys, RandomSettingsSayWhatThePlugInHolds) {
         }
         EXPECT_TRUE(found) << text;
     }
+}
+
+TEST_F(PluginKeys, AStepKeyMovesItsSettingAndStopsAtTheLimit) {
+    const auto* binding = lumrules::findKey("a");
+    ASSERT_NE(binding, nullptr);
+    ASSERT_NE(binding->paramId, 0u);
+    const auto range = clampRange(plugin, binding->paramId);
+    ASSERT_TRUE(range);
+    ::testing::internal::CaptureStderr();
+    for (int press = 0; press < 3 * (range->high - range->low); ++press) {
+        const auto before = describeParam(plugin, binding->paramId)->value;
+        changeSetting(plugin, *binding, screen);
+        const auto after = describeParam(plugin, binding->paramId);
+        EXPECT_EQ(lastLine(), after->name + ": " + lumrules::formatValue(after->type, after->value));
+        EXPECT_GE(after->value, range->low);
+        EXPECT_LE(after->value, range->high);
+        if (before == range->high || before == range->low) continue;
+        EXPECT_NE(after->value, before) << "press " << press;
+    }
+    ::testing::internal::GetCapturedStderr();
 }
 
 }  // namespace
