@@ -37,10 +37,6 @@ std::unique_ptr<AudioSource> openSound(const FrameOptions& options) {
     return cutSound(std::move(source), skip, keep);
 }
 
-void reportSoundWarnings(const AudioSource& source) {
-    for (const auto& line : source.warnings()) std::fprintf(stderr, "lumhost: warning: %s: %s\n", source.name().c_str(), line.c_str());
-}
-
 int reportLiveEnd(const AudioSource& source, int64_t skipped, int blockFrames, const std::string& kept) {
     const int64_t dropped = skipped + (source.dropped() + blockFrames - 1) / std::max(blockFrames, 1);
     if (dropped > 0)

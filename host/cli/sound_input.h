@@ -13,9 +13,6 @@ namespace lumhost {
 
 std::unique_ptr<AudioSource> openSound(const FrameOptions& options);
 
-// Prints what the source noticed on the way (damaged packets, an early end).
-void reportSoundWarnings(const AudioSource& source);
-
 // The end of a live run: one line for blocks dropped while the host fell
 // behind (`skipped` by the host, and what the source's ring dropped, in
 // blocks of `blockFrames`), one for a lost device, naming what was kept.

@@ -45,6 +45,9 @@ public:
     virtual std::optional<std::chrono::steady_clock::time_point> arrivalOf(int64_t /*frame*/) const { return std::nullopt; }
 };
 
+// Prints what the source noticed on the way (damaged packets, an early end).
+void reportSoundWarnings(const AudioSource& source);
+
 // Which part of a file to decode.
 struct MediaRequest {
     std::optional<int> audioStream;  // among the file's audio streams, from 0; nothing: the best one

@@ -1,4 +1,4 @@
-#include "host/live/live_window.h"
+#include "host/window/live_window.h"
 
 #include <SDL2/SDL_syswm.h>
 #include <SDL2/SDL_ttf.h>

@@ -1,4 +1,4 @@
-#include "host/live/sound_output.h"
+#include "host/window/sound_output.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-// The sound of a live run, played through SDL's audio queue as it is
+// The sound of a play run, played through SDL's audio queue as it is
 // decoded, and the clock the frames follow: sample frames heard so far,
 // counting what the device still holds after taking it from the queue.
 // Without a sound device the wall clock stands in, so the figure still

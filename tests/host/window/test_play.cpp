@@ -47,6 +47,28 @@ TEST(Play, WindowShowsTheFigureWhileTheSoundPlays) {
     EXPECT_LT(other, green) << "little besides it";
 }
 
+// A figure shown late runs on past the end of the sound by the delay, and
+// then the program ends as it does without one; one shown early ends with
+// the sound.
+TEST(Play, EndsOnceTheDelayedFigureHasCaughtUp) {
+    Scratch scratch;
+    writeTone(scratch.path("in.wav"), 48000, 2, 1.5);
+    const auto secondsFor = [&](int delayMs) {
+        const std::string play = windowEnvironment + quoted(LUMHOST_PATH) + " play in.wav --size 160x120 --delay " +
+                                 std::to_string(delayMs) + " 2>play.err";
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(runShell(scratch, "timeout 20 xvfb-run -a -s '-screen 0 400x300x24' sh -c " + quoted(play)), 0)
+            << "--delay " << delayMs << ": " << readFile(scratch.path("play.err"));
+        EXPECT_EQ(readFile(scratch.path("play.err")), "") << "--delay " << delayMs;
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
+    const double plain = secondsFor(0), late = secondsFor(1000), early = secondsFor(-120);
+    EXPECT_GE(plain, 1.5);
+    EXPECT_GT(late - plain, 0.6) << "the last second of the figure is shown after the sound";
+    EXPECT_LT(late - plain, 2.0);
+    EXPECT_LT(std::abs(early - plain), 0.6);
+}
+
 TEST(Play, KeysChangeSettingsLiveAndResizingMovesTheCentre) {
     Scratch scratch;
     // Right channel +-1/128 in alternate frames, left silent: with rotation

@@ -1,4 +1,4 @@
-#include "host/live/play_keys.h"
+#include "host/window/play_keys.h"
 
 namespace lumhost {
 

@@ -2,7 +2,7 @@
 // display can be reached.
 #include <gtest/gtest.h>
 
-#include "host/live/live_window.h"
+#include "host/window/live_window.h"
 
 namespace lumhost {
 namespace {

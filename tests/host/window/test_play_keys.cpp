@@ -1,7 +1,7 @@
 // The keys of the live window.
 #include <gtest/gtest.h>
 
-#include "host/live/play_keys.h"
+#include "host/window/play_keys.h"
 #include "lum_plugin.h"
 
 namespace lumhost {

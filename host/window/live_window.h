@@ -1,4 +1,4 @@
-// The live window: an SDL2 window, its renderer and a texture the size of the
+// The play window: an SDL2 window, its renderer and a texture the size of the
 // canvas the plug-in draws on, with an on-screen display drawn over the
 // window's picture only (never into the canvas).
 #pragma once
