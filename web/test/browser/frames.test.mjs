@@ -3,13 +3,14 @@
 // (the module's canvas memory, hashed in the page) and by `lumhost render
 // -o -` (raw bgr0), at two sizes and two frame rates, with settings changed
 // in the panel and with settings given in a link.
-import { requireOrSkip, openPage, openFile, writeWav, tempFolder, lumhost, alertText, sharedSession } from './harness.mjs';
+import {
+  requireOrSkip, openPage, openFile, writeWav, tempFolder, lumhost, alertText, sharedSession, lumhostFrameHashes, assertSameFrames,
+} from './harness.mjs';
 requireOrSkip({ needLumhost: true });
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { createHash } from 'node:crypto';
 import { join } from 'node:path';
 
 const dir = tempFolder();
@@ -19,16 +20,9 @@ const session = sharedSession();
 
 // lumhost's frames of `sound` (the WAV; null for the demo).
 function lumhostHashes(width, height, fps, sets, sound = wav) {
-  const args = ['render', ...(sound ? [sound] : []), '-o', '-', '--size', `${width}x${height}`, '--fps', String(fps), '--quiet'];
+  const args = [...(sound ? [sound] : []), '--fps', String(fps)];
   for (const s of sets) args.push('--set', s);
-  const run = spawnSync(lumhost, args, { maxBuffer: 1 << 30 });
-  assert.equal(run.status, 0, `lumhost failed: ${run.stderr}`);
-  const frameBytes = width * height * 4;
-  assert.equal(run.stdout.length % frameBytes, 0, 'lumhost wrote whole frames');
-  const hashes = [];
-  for (let at = 0; at < run.stdout.length; at += frameBytes)
-    hashes.push(createHash('sha256').update(run.stdout.subarray(at, at + frameBytes)).digest('hex'));
-  return hashes;
+  return lumhostFrameHashes(args, width, height);
 }
 
 async function setInPanel(page, name, value) {
@@ -38,14 +32,6 @@ async function setInPanel(page, name, value) {
     else input.value = v;
     input.dispatchEvent(new Event('change'));
   }, value);
-}
-
-function assertSameFrames(page, native, label) {
-  assert.ok(native.length > 20, `${label}: lumhost drew ${native.length} frames`);
-  assert.ok(new Set(native).size > native.length / 2, `${label}: the figure moves from frame to frame`);
-  assert.equal(page.length, native.length, `${label}: frame count`);
-  const first = page.findIndex((h, i) => h !== native[i]);
-  assert.equal(first, -1, `${label}: frame ${first} differs`);
 }
 
 test('frames equal lumhost render at two sizes and two rates, settings changed in the panel', async () => {
