@@ -7,10 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <thread>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vlctest {
@@ -164,26 +163,30 @@ Played play(const std::string& file, const PlayOptions& options) {
 }
 
 std::string helpText(const std::vector<std::string>& args) {
-    setenv("VLC_PLUGIN_PATH", LUMVLC_MODULE_FOLDER, 1);
-    // VLC prints its help on standard output and returns no instance.
-    char name[] = "/tmp/lumvlc-help-XXXXXX";
-    const int file = mkstemp(name);
+    // VLC prints its help on standard output and ends the process: a child's.
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return {};
     std::fflush(stdout);
-    const int saved = dup(1);
-    dup2(file, 1);
-    std::vector<const char*> argv;
-    for (const auto& arg : args) argv.push_back(arg.c_str());
-    libvlc_instance_t* vlc = libvlc_new(static_cast<int>(argv.size()), argv.data());
-    if (vlc != nullptr) libvlc_release(vlc);
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    close(file);
-    std::ifstream in(name);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::remove(name);
-    return text.str();
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeEnds[1], 1);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        setenv("VLC_PLUGIN_PATH", LUMVLC_MODULE_FOLDER, 1);
+        std::vector<const char*> argv;
+        for (const auto& arg : args) argv.push_back(arg.c_str());
+        libvlc_instance_t* vlc = libvlc_new(static_cast<int>(argv.size()), argv.data());
+        if (vlc != nullptr) libvlc_release(vlc);
+        std::fflush(stdout);
+        _exit(0);
+    }
+    close(pipeEnds[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(got));
+    close(pipeEnds[0]);
+    waitpid(child, nullptr, 0);
+    return text;
 }
 
 std::vector<std::string> linesWith(const std::vector<std::string>& lines, const std::string& text) {
