@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 #include "host/plugins/host_library.h"
 #include "host/plugins/plugin_module.h"
 #include "host/plugins/plugin_params.h"
@@ -72,6 +74,12 @@ struct filter_sys_t {
     std::deque<Job> jobs;
     std::atomic<bool> failed{false};  // the plug-in failed: no more pictures
 
+    // What the module cost, for the line at the end: blocks drawn, and
+    // processor time in nanoseconds on the drawing thread and on VLC's audio thread.
+    std::atomic<int64_t> drawn{0};
+    std::atomic<int64_t> drawingTime{0};
+    int64_t cuttingTime = 0;
+
     // The drawing thread only.
     vlc_thread_t thread;
     bool running = false;  // between lumStart and lumEnd
@@ -79,6 +87,12 @@ struct filter_sys_t {
 };
 
 namespace {
+
+int64_t threadTime() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 constexpr const char* pluginOption = "lum-plugin";
 constexpr const char* setOption = "lum-set";
@@ -160,6 +174,10 @@ void* drawingThread(void* data) {
         // Every block is drawn (the figure grows from each), but a plug-in
         // that has fallen half a second behind shows no late pictures until
         // it has caught up.
+        if (drawn) {
+            ++s.drawn;
+            s.drawingTime = threadTime();
+        }
         if (!drawn || (waiting > s.catchUpAfter && job.date < mdate())) continue;
         // Waits for a free picture: where the thread is cancelled at the end.
         picture_t* picture = vout_GetPicture(s.vout);
@@ -171,6 +189,7 @@ void* drawingThread(void* data) {
         picture->b_progressive = true;
         vout_PutPicture(s.vout, picture);
         vlc_restorecancel(state);
+        s.drawingTime = threadTime();
     }
     return nullptr;
 }
@@ -207,6 +226,7 @@ void newRun(filter_sys_t& s) {
 block_t* filterSound(filter_t* filter, block_t* in) {
     auto& s = *filter->p_sys;
     if (s.failed || in->i_nb_samples == 0) return in;
+    const int64_t start = threadTime();
     const auto frames = static_cast<std::size_t>(in->i_nb_samples);
     const auto* samples = reinterpret_cast<const float*>(in->p_buffer);
     if (!s.channelOrder.empty()) {
@@ -216,6 +236,7 @@ block_t* filterSound(filter_t* filter, block_t* in) {
     s.times.add(in->i_pts, frames);
     s.cutter.push(samples, frames);
     queueBlocks(s, false);
+    s.cuttingTime += threadTime() - start;
     return in;
 }
 
@@ -352,6 +373,9 @@ void closeVisual(vlc_object_t* object) {
             msg_Err(filter, "plug-in %s: %s", s->pluginFile.c_str(), error.what());
         }
     }
+    const int64_t drawn = s->drawn;
+    msg_Dbg(filter, "%s: %lld pictures drawn, processor time %.3f ms drawing and %.3f ms cutting", s->pluginFile.c_str(),
+            static_cast<long long>(drawn), static_cast<double>(s->drawingTime) / 1e6, static_cast<double>(s->cuttingTime) / 1e6);
     aout_filter_RequestVout(filter, s->vout, nullptr);
     vlc_cond_destroy(&s->wake);
     vlc_mutex_destroy(&s->lock);
