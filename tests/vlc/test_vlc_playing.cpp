@@ -61,6 +61,36 @@ TEST(VlcListing, TheDefaultsAreLumhosts) {
     }
 }
 
+// Installed, then moved elsewhere: the module finds the plug-in installed
+// with it (beside the lumhost of its own install), not the build tree's.
+TEST(VlcListing, AMovedInstallUsesItsOwnPlugin) {
+    hosttest::Scratch scratch;
+    // The module's own install component, and the plug-in where lumhost's install puts it.
+    ASSERT_EQ(hosttest::runShell(scratch, "cmake --install " + hosttest::quoted(LUMVLC_BUILD_ROOT) + " --component vlc --prefix first >/dev/null"), 0);
+    std::filesystem::path module;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.dir() / "first"))
+        if (entry.path().filename() == "liblum_plugin.so") module = entry.path();
+    ASSERT_FALSE(module.empty()) << "the VLC module is not installed";
+    ASSERT_EQ(module.parent_path().filename(), "visualization");
+    ASSERT_EQ(module.parent_path().parent_path().filename(), "plugins");
+    const auto libdir = module.parent_path().parent_path().parent_path().parent_path();
+    std::filesystem::create_directories(libdir / "lum");
+    std::filesystem::copy_file(LUMVLC_PLUGIN_PATH, libdir / "lum/gyrotrail.lum");
+    std::filesystem::rename(scratch.dir() / "first", scratch.dir() / "moved");
+    const auto moved = scratch.dir() / "moved";
+    module = moved / std::filesystem::relative(module, scratch.dir() / "first");
+    const auto sound = scratch.path("swing.wav");
+    vlctest::writeSwingSound(scratch, sound, 44100, 2, 0.5);
+    auto options = smallPictures();
+    options.environment.push_back("VLC_PLUGIN_PATH=" + module.parent_path().string());
+    options.environment.push_back("HOME=" + scratch.dir().string());
+    const auto played = vlctest::play(sound, options);
+    EXPECT_FALSE(played.pictures.empty());
+    const auto lines = vlctest::linesWith(played.lumLines, "/lum/gyrotrail.lum: 320x180");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(moved.string()), std::string::npos) << lines[0];
+}
+
 // The time from a block's sound being heard to its picture being shown.
 TEST(VlcTiming, EachPictureIsShownWithItsSound) {
     hosttest::Scratch scratch;
