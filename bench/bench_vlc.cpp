@@ -95,8 +95,7 @@ void onEnd(const libvlc_event_t*, void* data) {
 // Milliseconds of processor time per picture in VLC.
 double vlcPerPicture(const std::string& sound, double seconds) {
     setenv("VLC_PLUGIN_PATH", LUMVLC_MODULE_FOLDER, 1);
-    const char* args[] = {"--no-plugins-cache", "--no-media-library", "--no-video-title-show", "--no-stats", "--no-lua",
-                          "--aout=amem", "--audio-visual=lum", "--verbose=2"};
+    const char* args[] = {"--no-media-library", "--no-video-title-show", "--no-stats", "--no-lua", "--aout=amem", "--audio-visual=lum"};
     libvlc_instance_t* vlc = libvlc_new(static_cast<int>(std::size(args)), args);
     if (vlc == nullptr) return -1;
     Run run;

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -146,12 +147,12 @@ bool draw(filter_sys_t& s, const Job& job) {
 // and 0xff as they are: copied row by row into the picture's pitch.
 void copyCanvas(const filter_sys_t& s, picture_t* picture) {
     const plane_t& plane = picture->p[0];
-    const auto rowBytes = static_cast<std::size_t>(s.width) * 4;
+    const auto rowBytes = std::min<std::size_t>(static_cast<std::size_t>(s.width) * 4, static_cast<std::size_t>(plane.i_pitch));
     const int rows = std::min(s.height, plane.i_visible_lines);
+    const auto* canvas = reinterpret_cast<const uint8_t*>(s.canvas.data());
     for (int y = 0; y < rows; ++y)
         std::memcpy(plane.p_pixels + static_cast<std::ptrdiff_t>(y) * plane.i_pitch,
-                    s.canvas.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width),
-                    std::min<std::size_t>(rowBytes, static_cast<std::size_t>(plane.i_pitch)));
+                    canvas + static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) * 4, rowBytes);
 }
 
 void* drawingThread(void* data) {
@@ -168,9 +169,10 @@ void* drawingThread(void* data) {
         waiting = s.jobs.size();
         vlc_mutex_unlock(&s.lock);
 
-        int state = vlc_savecancel();
+        // Waiting for the next block is the one place the thread is
+        // cancelled: never inside the plug-in or the output's picture pool.
+        const int state = vlc_savecancel();
         const bool drawn = draw(s, job);
-        vlc_restorecancel(state);
         // Every block is drawn (the figure grows from each), but a plug-in
         // that has fallen half a second behind shows no late pictures until
         // it has caught up.
@@ -178,11 +180,16 @@ void* drawingThread(void* data) {
             ++s.drawn;
             s.drawingTime = threadTime();
         }
-        if (!drawn || (waiting > s.catchUpAfter && job.date < mdate())) continue;
-        // Waits for a free picture: where the thread is cancelled at the end.
+        if (!drawn || (waiting > s.catchUpAfter && job.date < mdate())) {
+            vlc_restorecancel(state);
+            continue;
+        }
+        // Waits for a picture the output has done with.
         picture_t* picture = vout_GetPicture(s.vout);
-        if (picture == nullptr) continue;
-        state = vlc_savecancel();
+        if (picture == nullptr) {
+            vlc_restorecancel(state);
+            continue;
+        }
         copyCanvas(s, picture);
         picture->date = job.date;
         // Whole pictures: VLC would otherwise take them for interlaced and blend their fields.

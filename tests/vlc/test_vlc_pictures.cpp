@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "sound_files.h"
 #include "vlc_session.h"
 #include "vlc_sounds.h"
 
@@ -49,6 +50,13 @@ TEST_P(VlcPictures, StereoPicturesAreLumhostsFramesByteForByte) {
     for (std::size_t i = 0; i < std::min(expected.size(), played.pictures.size()); ++i)
         ASSERT_TRUE(played.pictures[i] == expected[i]) << "picture " << i << " of " << played.pictures.size();
     EXPECT_EQ(played.pictures.size(), expected.size());
+    // The last picture VLC showed, as a PNG beside the tests (the README's picture of VLC).
+    if (GetParam().name == "colour" && !played.pictures.empty()) {
+        const auto raw = scratch.path("last.raw");
+        std::ofstream(raw, std::ios::binary) << played.pictures.back();
+        EXPECT_TRUE(hosttest::runFfmpeg({"-f", "rawvideo", "-pix_fmt", "bgr0", "-s", "320x180", "-i", raw, "-frames:v", "1",
+                                         std::string(LUMVLC_TEST_FOLDER) + "/vlc-picture.png"}));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
