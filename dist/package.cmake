@@ -40,11 +40,11 @@ set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME gyrotrail)
 # lumhost alone is not given VLC (libvlccore) with it.
 set(CPACK_DEBIAN_VLC_PACKAGE_NAME gyrotrail-vlc)
 set(CPACK_DEBIAN_VLC_PACKAGE_DEPENDS "gyrotrail (= ${PROJECT_VERSION})")
-set(CPACK_DEBIAN_VLC_PACKAGE_RECOMMENDS "vlc")
+set(CPACK_DEBIAN_VLC_PACKAGE_RECOMMENDS "vlc | vlc-bin")
 set(CPACK_DEBIAN_VLC_PACKAGE_ENHANCES "vlc")
 set(CPACK_DEBIAN_VLC_PACKAGE_SECTION video)
-set(CPACK_COMPONENT_VLC_DESCRIPTION "every .lum plug-in as a VLC visualisation
-The VLC module lum shows gyrotrail.lum, or any other .lum plug-in lumhost
+# CPack gives every package the summary line above; this is the long text.
+set(CPACK_COMPONENT_VLC_DESCRIPTION "The VLC module: the module lum shows gyrotrail.lum, or any other .lum plug-in lumhost
 finds, as one of VLC's visualisations: choose it with
 --audio-visual=lum, or in VLC's preferences (Audio, Visualisation). Its
 options (--lum-plugin, --lum-set, --lum-preset, --lum-width, --lum-height,

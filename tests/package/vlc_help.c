@@ -1,5 +1,7 @@
 /* What VLC prints for its arguments (-p lum --advanced: the module lum and
  * its options), through libvlc: VLC's own programs refuse to run as root. */
+/* libvlc's header uses POSIX's ssize_t. */
+#define _POSIX_C_SOURCE 200809L
 #include <vlc/vlc.h>
 
 int main(int argc, char** argv) {
