@@ -123,16 +123,18 @@ double vlcPerPicture(const std::string& sound, double seconds) {
     libvlc_media_player_release(player);
     libvlc_log_unset(vlc);
     libvlc_release(vlc);
-    // "FILE: N pictures drawn, processor time D ms drawing and C ms cutting"
+    // "FILE: N pictures drawn, processor time D ms drawing and C ms cutting (P ms in the plug-in, K ms copying)"
     long long pictures = 0;
-    double drawing = 0, cutting = 0;
+    double drawing = 0, cutting = 0, plugin = 0, copying = 0;
     const auto at = run.costLine.find(": ");
     if (at == std::string::npos ||
-        std::sscanf(run.costLine.c_str() + at + 2, "%lld pictures drawn, processor time %lf ms drawing and %lf ms cutting", &pictures,
-                    &drawing, &cutting) != 3 ||
+        std::sscanf(run.costLine.c_str() + at + 2,
+                    "%lld pictures drawn, processor time %lf ms drawing and %lf ms cutting (%lf ms in the plug-in, %lf ms copying)", &pictures,
+                    &drawing, &cutting, &plugin, &copying) != 5 ||
         pictures == 0)
         return -1;
-    std::printf("  vlc: %lld pictures, %.1f ms drawing, %.1f ms cutting\n", pictures, drawing, cutting);
+    std::printf("  vlc: %lld pictures, %.1f ms drawing (%.1f ms in the plug-in, %.1f ms copying into VLC's pictures), %.1f ms cutting\n",
+                pictures, drawing, plugin, copying, cutting);
     return (drawing + cutting) / static_cast<double>(pictures);
 }
 
