@@ -103,7 +103,7 @@ constexpr const char* presetOption = "lum-preset";
 constexpr const char* widthOption = "lum-width";
 constexpr const char* heightOption = "lum-height";
 constexpr const char* fpsOption = "lum-fps";
-// VLC's own limit on a picture's side.
+// The largest picture side taken, as the GStreamer element takes.
 constexpr int maxSide = 16384;
 
 // The lumhost installed (or built) with this module: the module stands in
