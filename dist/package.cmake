@@ -31,4 +31,23 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+
+# One package per install component: what has none is gyrotrail itself.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME gyrotrail)
+
+# The VLC module (COMPONENT vlc) in gyrotrail-vlc, so that whoever wants
+# lumhost alone is not given VLC (libvlccore) with it.
+set(CPACK_DEBIAN_VLC_PACKAGE_NAME gyrotrail-vlc)
+set(CPACK_DEBIAN_VLC_PACKAGE_DEPENDS "gyrotrail (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_VLC_PACKAGE_RECOMMENDS "vlc | vlc-bin")
+set(CPACK_DEBIAN_VLC_PACKAGE_ENHANCES "vlc")
+set(CPACK_DEBIAN_VLC_PACKAGE_SECTION video)
+# CPack gives every package the summary line above; this is the long text.
+set(CPACK_COMPONENT_VLC_DESCRIPTION "The VLC module: the module lum shows gyrotrail.lum, or any other .lum plug-in lumhost
+finds, as one of VLC's visualisations: choose it with
+--audio-visual=lum, or in VLC's preferences (Audio, Visualisation). Its
+options (--lum-plugin, --lum-set, --lum-preset, --lum-width, --lum-height,
+--lum-fps) are under the module in the preferences.")
+
 include(CPack)
