@@ -19,6 +19,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/plugins/plugin_module.h"
+#include "host/plugins/plugin_params.h"
+#include "rules/block_cutter.h"
 #include "sound_files.h"
 
 namespace obstest {
@@ -159,8 +162,10 @@ std::string startObs(const hosttest::Scratch& scratch, const Start& start) {
 }
 
 void stopObs() {
-    obs_set_output_source(0, nullptr);
-    if (obs_initialized()) obs_shutdown();
+    if (obs_initialized()) {
+        obs_set_output_source(0, nullptr);
+        obs_shutdown();
+    }
     base_set_log_handler(nullptr, nullptr);
     if (display != nullptr) XCloseDisplay(display);
     display = nullptr;
@@ -320,6 +325,39 @@ obs_scene_t* showScene(const std::vector<obs_source_t*>& sources) {
     for (obs_source_t* source : sources) obs_scene_add(scene, source);
     obs_set_output_source(0, obs_scene_get_source(scene));
     return scene;
+}
+
+std::vector<std::string> referenceFrames(const std::vector<float>& interleaved, int fps, int width, int height,
+                                         const std::vector<TimedSetting>& settings, std::size_t count) {
+    lumhost::PluginModule plugin(GYROTRAIL_MODULE_PATH, lumhost::ModuleSharing::ownCopy);
+    lumhost::initPlugin(plugin);
+    std::vector<uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    LumCanvas canvas{width, height, width * 4, pixels.data()};
+    auto apply = [&](int frame) {
+        for (const auto& setting : settings)
+            if (setting.beforeFrame == frame) lumhost::setParam(plugin, setting.id, setting.value);
+    };
+    apply(0);
+    plugin.start();
+    lumrules::BlockCutter cutter(48000, 2, fps);
+    cutter.push(interleaved.data(), interleaved.size() / 2);
+    std::vector<int8_t> block;
+    std::vector<std::string> frames;
+    while (frames.size() < count && cutter.cut(block)) {
+        if (!frames.empty()) apply(static_cast<int>(frames.size()));
+        plugin.displaySoundData(&canvas, block.data(), static_cast<uint32_t>(block.size()));
+        frames.emplace_back(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);
+    }
+    plugin.end();
+    return frames;
+}
+
+uint32_t settingId(const std::string& name) {
+    lumhost::PluginModule plugin(GYROTRAIL_MODULE_PATH, lumhost::ModuleSharing::ownCopy);
+    lumhost::initPlugin(plugin);
+    const auto found = lumrules::findParam(lumhost::ModuleParams(plugin), name);
+    EXPECT_TRUE(found) << name;
+    return found ? found->id : 0;
 }
 
 std::string lumhostFrames(const hosttest::Scratch& scratch, const std::string& sound, int width, int height, int fps,

@@ -108,6 +108,21 @@ private:
 // A scene of the given sources, bottom first, on OBS's output.
 obs_scene_t* showScene(const std::vector<obs_source_t*>& sources);
 
+// The frames gyrotrail draws when driven directly (its own copy of the
+// module) for the blocks lumrules::BlockCutter cuts from `interleaved`
+// stereo at 48 kHz and `fps`: the settings (id, value) of each entry are
+// applied before the frame whose index goes with them, frame 0's before lumStart.
+struct TimedSetting {
+    int beforeFrame;
+    uint32_t id;
+    int32_t value;
+};
+std::vector<std::string> referenceFrames(const std::vector<float>& interleaved, int fps, int width, int height,
+                                         const std::vector<TimedSetting>& settings, std::size_t count);
+
+// The id of the gyrotrail setting of that name.
+uint32_t settingId(const std::string& name);
+
 // lumhost render SOUND -o - of the same size and rate with --set options.
 std::string lumhostFrames(const hosttest::Scratch& scratch, const std::string& sound, int width, int height, int fps,
                           const std::vector<std::string>& sets);
