@@ -161,9 +161,11 @@ std::string startObs(const hosttest::Scratch& scratch, const Start& start) {
     return {};
 }
 
-void stopObs() {
+void stopObs(bool clearOutput) {
     if (obs_initialized()) {
-        obs_set_output_source(0, nullptr);
+        // As OBS Studio does before it shuts down: with a scene still on the
+        // output, libobs 29 destroys its sources twice over (and says so).
+        if (clearOutput) obs_set_output_source(0, nullptr);
         obs_shutdown();
     }
     base_set_log_handler(nullptr, nullptr);
@@ -270,11 +272,11 @@ std::vector<FrameCatcher::Frame> FrameCatcher::waitFor(std::size_t count, double
     return frames_;
 }
 
-std::vector<FrameCatcher::Frame> FrameCatcher::waitForRun(std::size_t count, double seconds) {
+std::vector<FrameCatcher::Frame> FrameCatcher::waitForRun(std::size_t count, double seconds, long long after) {
     std::vector<Frame> run;
     auto complete = [&] {
         run.clear();
-        if (frames_.empty()) return false;
+        if (frames_.empty() || frames_.back().run <= after) return false;
         for (const auto& frame : frames_)
             if (frame.run == frames_.back().run && frame.index >= 0 && static_cast<std::size_t>(frame.index) < count) run.push_back(frame);
         return run.size() >= count;

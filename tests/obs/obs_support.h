@@ -26,8 +26,9 @@ struct Start {
 // plug-ins and presets are kept out: LUM_PATH is empty and the preset folder
 // is `scratch`'s unless `environment` says otherwise.
 std::string startObs(const hosttest::Scratch& scratch, const Start& start = {});
-// obs_shutdown, then Xvfb goes. Sources still alive are OBS's to destroy.
-void stopObs();
+// obs_shutdown (the output's scene let go first, unless told otherwise), then
+// Xvfb goes. Sources still alive are OBS's to destroy.
+void stopObs(bool clearOutput = true);
 
 #define START_OBS_OR_SKIP(scratch, ...)                                  \
     do {                                                                \
@@ -72,8 +73,9 @@ public:
         long long run = 0;    // the plug-in's run it was drawn in
         long long index = 0;  // its block in that run
     };
-    // Waits until frames 0 to count - 1 of the latest run are in; those.
-    std::vector<Frame> waitForRun(std::size_t count, double seconds = 10);
+    // Waits until frames 0 to count - 1 of the latest run, a run later than
+    // `after`, are in; those.
+    std::vector<Frame> waitForRun(std::size_t count, double seconds = 10, long long after = -1);
     // Waits up to `seconds` until `count` frames are in; all of them so far.
     std::vector<Frame> waitFor(std::size_t count, double seconds = 10);
     std::size_t count();

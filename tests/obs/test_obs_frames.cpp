@@ -239,17 +239,23 @@ TEST_F(ObsFrames, TransparentFigureShowsTheSceneThroughItsDarkPixels) {
         obstest::CanvasCatcher canvasCatcher;
         const auto samples = obstest::swingSamples(48000);
         playSound(music, samples, 48000);
-        const auto canvas = canvasCatcher.next(3);
-        ASSERT_EQ(canvas.size(), 320u * 180u);
-        const auto frames = catcher.waitFor(1);
-        // OBS shows one of the frames drawn last.
+        // OBS shows one of the frames drawn last; a canvas caught while the
+        // figure's texture changes may match none, the next one does.
+        std::vector<uint32_t> canvas;
+        std::vector<obstest::FrameCatcher::Frame> frames;
         unsigned best = 256;
         const obstest::FrameCatcher::Frame* match = nullptr;
-        for (std::size_t i = 0; i < frames.size(); ++i)
-            if (const unsigned error = blendError(canvas, frames[i], scene); error < best) {
-                best = error;
-                match = &frames[i];
-            }
+        for (int tries = 0; tries < 10 && best > 8; ++tries) {
+            canvas = canvasCatcher.next(1);
+            ASSERT_EQ(canvas.size(), 320u * 180u);
+            frames = catcher.waitFor(1);
+            best = 256;
+            for (std::size_t i = 0; i < frames.size(); ++i)
+                if (const unsigned error = blendError(canvas, frames[i], scene); error < best) {
+                    best = error;
+                    match = &frames[i];
+                }
+        }
         ASSERT_NE(match, nullptr);
         // OBS's GPU blend rounds on its own; a hard key (or alpha ignored)
         // would be off by more than a hundred where the figure is half see-through.
