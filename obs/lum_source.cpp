@@ -65,8 +65,10 @@ struct LumSource {
     std::vector<int32_t> values;  // by setting
     std::vector<bool> changed;    // to send before the next frame
 
-    // The audio source, followed by name: connected by update and OBS's signals.
-    std::mutex connectLock;
+    // The audio source, followed by name: connected by update and OBS's
+    // signals. Recursive: letting go of a source may be its last reference,
+    // and its source_destroy signal then comes back here on the same thread.
+    std::recursive_mutex connectLock;
     std::string audioName;
     obs_weak_source_t* audio = nullptr;
     std::atomic<unsigned> connection{0};  // a new connection starts a new run
