@@ -117,10 +117,11 @@ int main(int argc, char** argv) {
     close(pipe[1]);
     std::string number;
     for (char c; read(pipe[0], &c, 1) == 1 && c != '\n';) number += c;
-    Display* display = XOpenDisplay((":" + number).c_str());
+    Display* display = number.empty() ? nullptr : XOpenDisplay((":" + number).c_str());
     if (display == nullptr) {
-        std::fprintf(stderr, "no Xvfb display\n");
-        return 1;
+        // ctest counts this as skipped.
+        std::fprintf(stderr, "no Xvfb display: is Xvfb installed?\n");
+        return 77;
     }
     base_set_log_handler([](int, const char*, va_list, void*) {}, nullptr);
     setenv("LUM_PATH", "", 1);

@@ -7,6 +7,7 @@
 #include <util/platform.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -132,36 +133,36 @@ TEST_F(ObsSources, AudioSourceMissingLateRemovedAndChanged) {
     obs_data_t* settings = following("late");
     obs_source_t* lum = obstest::makeLumSource("lum_gyrotrail", "figure", settings);
     obs_data_release(settings);
-    obstest::FrameCatcher catcher(lum);
+    auto catcher = std::make_unique<obstest::FrameCatcher>(lum);
     // Missing: the figure runs on silence.
-    auto frames = catcher.waitFor(5, 5);
+    auto frames = catcher->waitFor(5, 5);
     ASSERT_GE(frames.size(), 5u);
     const long long silentRun = frames.back().run;
 
     // Late: picked up when it appears, in a run of its own.
     obs_source_t* late = obstest::makeSoundSource("late");
-    const std::size_t before = catcher.count();
+    const std::size_t before = catcher->count();
     obstest::sendSound(late, samples, 0, 9600, os_gettime_ns());
-    frames = catcher.waitForRun(6, 10, silentRun);
+    frames = catcher->waitForRun(6, 10, silentRun);
     ASSERT_EQ(frames.size(), 6u);
     EXPECT_GT(frames.front().run, silentRun);
-    EXPECT_GE(catcher.count(), before + 6);
+    EXPECT_GE(catcher->count(), before + 6);
 
     // Removed: let go, and its sound no longer reaches the figure, which runs on silence.
     obs_source_remove(late);
     const uint64_t ahead = os_gettime_ns() + farAhead;
     obstest::sendSound(late, samples, 0, 9600, ahead);
-    const std::size_t afterRemoval = catcher.count();
-    frames = catcher.waitFor(afterRemoval + 5, 5);
+    const std::size_t afterRemoval = catcher->count();
+    frames = catcher->waitFor(afterRemoval + 5, 5);
     EXPECT_GE(frames.size(), afterRemoval + 5) << "frames on silence";
     EXPECT_FALSE(anyStampedFrom(frames, ahead)) << "the removed source's sound was drawn";
     obs_source_release(late);
 
     // Back under the same name: followed again.
     obs_source_t* again = obstest::makeSoundSource("late");
-    const long long beforeAgain = catcher.waitFor(1).back().run;
+    const long long beforeAgain = catcher->waitFor(1).back().run;
     obstest::sendSound(again, samples, 0, 9600, os_gettime_ns());
-    frames = catcher.waitForRun(6, 10, beforeAgain);
+    frames = catcher->waitForRun(6, 10, beforeAgain);
     ASSERT_EQ(frames.size(), 6u);
     EXPECT_GT(frames.front().run, beforeAgain);
 
@@ -173,17 +174,20 @@ TEST_F(ObsSources, AudioSourceMissingLateRemovedAndChanged) {
     obstest::CanvasCatcher().next(2);  // OBS applies a video source's settings at its next tick
     const uint64_t ahead2 = os_gettime_ns() + 2 * farAhead;
     obstest::sendSound(again, samples, 0, 9600, ahead2);
-    const long long beforeOther = catcher.waitFor(1).back().run;
+    const long long beforeOther = catcher->waitFor(1).back().run;
     obstest::sendSound(other, samples, 0, 9600, os_gettime_ns());
-    frames = catcher.waitForRun(6, 10, beforeOther);
+    frames = catcher->waitForRun(6, 10, beforeOther);
     ASSERT_EQ(frames.size(), 6u);
     EXPECT_GT(frames.front().run, beforeOther);
-    EXPECT_FALSE(anyStampedFrom(catcher.waitFor(1), ahead2)) << "the source no longer followed was drawn";
+    EXPECT_FALSE(anyStampedFrom(catcher->waitFor(1), ahead2)) << "the source no longer followed was drawn";
 
     for (const auto& line : obstest::logLines(LOG_ERROR)) ADD_FAILURE() << "error in OBS's log: " << line;
+    // Gone: its sound callback goes with it, so sound sent afterwards reaches nothing of it.
+    catcher.reset();
+    obs_source_release(lum);
+    obstest::sendSound(other, samples, 0, 9600, os_gettime_ns());
     obs_source_release(other);
     obs_source_release(again);
-    obs_source_release(lum);
 }
 
 // Two sources on one sound, each its own copy of the plug-in with its own
