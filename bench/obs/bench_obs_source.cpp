@@ -11,6 +11,7 @@
 #include <obs-nix-platform.h>
 #include <obs.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -110,7 +111,8 @@ int main(int argc, char** argv) {
     const pid_t xvfb = fork();
     if (xvfb == 0) {
         const std::string fd = std::to_string(pipe[1]);
-        freopen("/dev/null", "w", stderr);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp", static_cast<char*>(nullptr));
         _exit(127);
     }
