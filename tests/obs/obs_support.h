@@ -32,7 +32,7 @@ void stopObs(bool clearOutput = true);
 
 #define START_OBS_OR_SKIP(scratch, ...)                                  \
     do {                                                                \
-        const std::string whyNot = obstest::startObs(scratch, ##__VA_ARGS__); \
+        const std::string whyNot = obstest::startObs(scratch __VA_OPT__(, ) __VA_ARGS__); \
         if (!whyNot.empty()) GTEST_SKIP() << whyNot;                    \
     } while (false)
 
