@@ -324,7 +324,8 @@ void draw(LumSource& s, Run& run) {
             fail(s, run, error.what());
         }
     }
-    output(s, run, timestamp, run.failed ? -1 : frame);
+    // A plug-in that failed here gets its one black frame from the drawing loop.
+    if (!run.failed) output(s, run, timestamp, frame);
 }
 
 void pushSound(LumSource& s, Run& run, const SoundPiece& piece, uint64_t now) {

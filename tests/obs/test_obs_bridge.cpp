@@ -104,7 +104,7 @@ TEST_P(ObsBridgeFailure, LeavesALogLineABlackSourceAndOBSRunning) {
     obstest::sendSound(music, samples, 0, 48000, os_gettime_ns());
     // 29 frames, then black: the module fails at its 30th.
     auto frames = failed.waitFor(30, 120);
-    ASSERT_EQ(frames.size(), 30u);
+    ASSERT_GE(frames.size(), 30u);
     EXPECT_EQ(frames[28].index, 28);
     EXPECT_EQ(frames[29].index, -1);
     EXPECT_EQ(frames[29].bytes.find_first_not_of('\0'), std::string::npos) << "the source shows black";
@@ -117,6 +117,7 @@ TEST_P(ObsBridgeFailure, LeavesALogLineABlackSourceAndOBSRunning) {
     const std::size_t before = drawn.count();
     obstest::sendSound(music, samples, 48000, 96000, os_gettime_ns());
     EXPECT_GE(drawn.waitFor(before + 20).size(), before + 20);
+    EXPECT_EQ(failed.count(), 30u) << "one black frame, then nothing more from the failed source";
     obs_source_release(healthy);
     obs_source_release(failing);
     obs_source_release(music);
