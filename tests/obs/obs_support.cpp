@@ -221,9 +221,7 @@ void sendSound(obs_source_t* source, const std::vector<float>& interleaved, long
     }
 }
 
-obs_source_t* makeColourSource(const std::string& name, uint32_t bgra, int width, int height) {
-    obs_source_t* source = obs_source_create("test_colour", name.c_str(), nullptr, nullptr);
-    obs_source_set_async_unbuffered(source, true);
+void paintColour(obs_source_t* source, uint32_t bgra, int width, int height) {
     std::vector<uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), bgra);
     obs_source_frame frame{};
     frame.data[0] = reinterpret_cast<uint8_t*>(pixels.data());
@@ -234,6 +232,12 @@ obs_source_t* makeColourSource(const std::string& name, uint32_t bgra, int width
     frame.full_range = true;
     frame.timestamp = os_gettime_ns();
     obs_source_output_video(source, &frame);
+}
+
+obs_source_t* makeColourSource(const std::string& name, uint32_t bgra, int width, int height) {
+    obs_source_t* source = obs_source_create("test_colour", name.c_str(), nullptr, nullptr);
+    obs_source_set_async_unbuffered(source, true);
+    paintColour(source, bgra, width, height);
     return source;
 }
 
