@@ -54,7 +54,8 @@ void sendSound(obs_source_t* source, const std::vector<float>& interleaved, long
 
 // A source of the tests' own that shows one colour over the whole canvas ("test_colour").
 obs_source_t* makeColourSource(const std::string& name, uint32_t bgra, int width, int height);
-// Hands it its colour again (OBS may drop a frame handed to a source before it was shown).
+// Hands it its colour again: the tests do so once the scene is shown, as a
+// frame handed before that was seen missing once.
 void paintColour(obs_source_t* source, uint32_t bgra, int width, int height);
 
 // A lum source of the given id with settings made by `settings` (may be null).
