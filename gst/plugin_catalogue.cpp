@@ -1,8 +1,5 @@
 #include "gst/plugin_catalogue.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "host/plugins/host_library.h"
 #include "rules/param_text.h"
 
@@ -27,19 +24,11 @@ std::string propertyName(const std::string& settingName, uint32_t id, const std:
     return lumrules::uniqueParamKey(settingName, id, lumrules::NameStyle::gstProperty, used);
 }
 
-std::string identifierPart(const std::string& name) {
-    std::string part;
-    for (const unsigned char c : name) part += (std::isalnum(c) != 0 && c < 0x80) ? static_cast<char>(c) : '_';
-    return part;
-}
-
 PluginDescription describePlugin(const std::string& name, const std::string& file) {
     PluginDescription description;
     description.name = name;
     description.file = file;
-    std::string lowered = identifierPart(name);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    description.factory = "lum_" + lowered;
+    description.factory = lumhost::featureName(name);
     description.typeName = "GstLum_" + identifierPart(name);
     description.probe = lumhost::probePlugin(file);
     std::vector<std::string> taken;

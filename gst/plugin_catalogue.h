@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/plugins/host_library.h"
 #include "host/plugins/plugin_probe.h"
 
 namespace lumgst {
@@ -40,9 +41,8 @@ std::vector<std::filesystem::path> elementSearchFolders();
 // width" is "line-width"), unique among `taken` and GstObject's own.
 std::string propertyName(const std::string& settingName, uint32_t id, const std::vector<std::string>& taken);
 
-// An element factory name or type name part from a file name: letters,
-// digits and '_' kept, anything else '_'.
-std::string identifierPart(const std::string& name);
+// An element factory name or type name part from a file name (host/plugins' rule).
+using lumhost::identifierPart;
 
 // Describes the plug-in in `file`; the description's probe says whether it loaded.
 PluginDescription describePlugin(const std::string& name, const std::string& file);

@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "host/bridge/wine_setup.h"
 #include "host/plugins/plugin_search.h"
 
@@ -37,6 +40,18 @@ std::vector<fs::path> searchFoldersBeside(const fs::path& lumhostFolder) {
     auto setting = currentSearchSetting();
     setting.executableFolder = lumhostFolder;
     return pluginFolders(setting);
+}
+
+std::string identifierPart(const std::string& name) {
+    std::string part;
+    for (const unsigned char c : name) part += (std::isalnum(c) != 0 && c < 0x80) ? static_cast<char>(c) : '_';
+    return part;
+}
+
+std::string featureName(const std::string& name) {
+    std::string lowered = identifierPart(name);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return "lum_" + lowered;
 }
 
 }  // namespace lumhost

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace lumhost {
@@ -29,5 +30,14 @@ std::filesystem::path lumhostFolderFor(const std::filesystem::path& libraryFolde
 // lumhost's plug-in search path with `lumhostFolder` standing in for its
 // executable's folder; the bridges are looked for beside it too.
 std::vector<std::filesystem::path> searchFoldersBeside(const std::filesystem::path& lumhostFolder);
+
+// A name part of an identifier from a plug-in's file name: letters, digits
+// and '_' kept, anything else '_' ("my scope-2.0" is "my_scope_2_0").
+std::string identifierPart(const std::string& name);
+
+// What every front end calls the plug-in NAME.lum among its own elements or
+// sources: "lum_" and the identifier part lower-cased ("lum_gyrotrail"), so
+// a plug-in goes by one name in GStreamer and in OBS.
+std::string featureName(const std::string& name);
 
 }  // namespace lumhost

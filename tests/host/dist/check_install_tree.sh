@@ -2,7 +2,7 @@
 # `cmake --install` under a prefix of its own, then the whole tree moved
 # elsewhere: lumhost must still find its plug-in (through the folder installed
 # beside it, not the build tree's), and every installed file must be in place.
-# Usage: check_install_tree.sh BUILD_DIR
+# Usage: check_install_tree.sh BUILD_DIR [OBS_MODULE_CHECK]
 set -euo pipefail
 build=$1
 scratch=$(mktemp -d)
@@ -38,6 +38,16 @@ if [ -f "$gstlib" ] && command -v gst-inspect-1.0 >/dev/null && ! grep -q libasa
     inspect=$(cd "$scratch" && env -i PATH=/usr/bin:/bin HOME="$scratch/home" GST_PLUGIN_PATH="$prefix/$libdir/gstreamer-1.0" \
         GST_REGISTRY="$scratch/registry.bin" gst-inspect-1.0 lum_gyrotrail 2>&1 || true)
     grep -q "($prefix/$libdir/lum/gyrotrail.lum)" <<<"$inspect" || { echo "lum_gyrotrail does not use the moved install's plug-in: $inspect"; failed=1; }
+fi
+# The OBS module, where it was built, registers the moved install's plug-in
+# (libobs needs a display; the sanitizer builds leave the module out).
+obslib="$prefix/$libdir/obs-plugins/lum-obs.so"
+if [ -n "${2:-}" ] && [ -f "$obslib" ] && command -v xvfb-run >/dev/null; then
+    [ -f "$prefix/share/obs/obs-plugins/lum-obs/locale/en-US.ini" ] || { echo "not installed: the OBS module's locale"; failed=1; }
+    obs_log=$(cd "$scratch" && env -i PATH=/usr/bin:/bin HOME="$scratch/obs-home" xvfb-run -a "$2" "$obslib" \
+        "$prefix/share/obs/obs-plugins/lum-obs" 2>&1 || true)
+    grep -q "$prefix/$libdir/lum/gyrotrail.lum: source lum_gyrotrail" <<<"$obs_log" ||
+        { echo "lum-obs.so does not register the moved install's plug-in: $(grep -i -e lum -e error <<<"$obs_log")"; failed=1; }
 fi
 # The presets installed with it are found from the moved lumhost, and load.
 presets=$(cd "$scratch" && env -i PATH=/usr/bin:/bin HOME="$scratch/home" "$prefix/bin/lumhost" presets)
