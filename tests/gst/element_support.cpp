@@ -64,19 +64,6 @@ std::vector<float> swingSamples(int rate, long frames) {
     return samples;
 }
 
-std::string lumhostFrames(const hosttest::Scratch& scratch, const std::string& sound, int width, int height, int fps,
-                          const std::vector<std::string>& sets) {
-    std::vector<std::string> args = {"render", sound, "-o", "-", "--quiet", "--size",
-                                     std::to_string(width) + "x" + std::to_string(height), "--fps", std::to_string(fps)};
-    for (const auto& set : sets) {
-        args.push_back("--set");
-        args.push_back(set);
-    }
-    const auto run = hosttest::runLumhost(scratch, args);
-    EXPECT_EQ(run.status, 0) << run.err;
-    return run.out;
-}
-
 int launch(const std::string& pipeline, std::string* errors, const std::vector<std::string>& extra) {
     const std::string command = gstEnvironment(extra) + " gst-launch-1.0 -q " + pipeline + " 2>&1";
     FILE* output = popen(command.c_str(), "r");

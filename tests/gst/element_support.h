@@ -28,9 +28,8 @@ void writeSwingSound(const std::string& path, int rate, double seconds);
 // The sample frames of such a file's sound as lumhost reads them: floats.
 std::vector<float> swingSamples(int rate, long frames);
 
-// lumhost render SOUND -o - --size WxH --fps F and the --set options.
-std::string lumhostFrames(const hosttest::Scratch& scratch, const std::string& sound, int width, int height, int fps,
-                          const std::vector<std::string>& sets);
+// lumhost's raw frames of the same sound, size and rate with --set options.
+using hosttest::lumhostFrames;
 
 // Runs a gst-launch-1.0 pipeline description to its end, with `extra`
 // settings after the tests' own; its exit status.

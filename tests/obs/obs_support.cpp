@@ -366,17 +366,4 @@ uint32_t settingId(const std::string& name) {
     return found ? found->id : 0;
 }
 
-std::string lumhostFrames(const hosttest::Scratch& scratch, const std::string& sound, int width, int height, int fps,
-                          const std::vector<std::string>& sets) {
-    std::vector<std::string> args = {"render", sound, "-o", "-", "--quiet", "--size",
-                                     std::to_string(width) + "x" + std::to_string(height), "--fps", std::to_string(fps)};
-    for (const auto& set : sets) {
-        args.push_back("--set");
-        args.push_back(set);
-    }
-    const auto run = hosttest::runLumhost(scratch, args);
-    EXPECT_EQ(run.status, 0) << run.err;
-    return run.out;
-}
-
 }  // namespace obstest

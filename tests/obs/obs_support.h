@@ -128,8 +128,7 @@ std::vector<std::string> referenceFrames(const std::vector<float>& interleaved, 
 // The id of the gyrotrail setting of that name.
 uint32_t settingId(const std::string& name);
 
-// lumhost render SOUND -o - of the same size and rate with --set options.
-std::string lumhostFrames(const hosttest::Scratch& scratch, const std::string& sound, int width, int height, int fps,
-                          const std::vector<std::string>& sets);
+// lumhost's raw frames of the same sound, size and rate with --set options.
+using hosttest::lumhostFrames;
 
 }  // namespace obstest

@@ -30,14 +30,10 @@ void writeSwingSound(const hosttest::Scratch& scratch, const std::string& path, 
 
 std::vector<std::string> lumhostFrames(const hosttest::Scratch& scratch, const std::string& sound, int width, int height, int fps,
                                        const std::vector<std::string>& more, const std::vector<std::string>& environment) {
-    std::vector<std::string> args = {"render", sound, "-o", "-", "--quiet", "--size",
-                                     std::to_string(width) + "x" + std::to_string(height), "--fps", std::to_string(fps)};
-    args.insert(args.end(), more.begin(), more.end());
-    const auto run = hosttest::runLumhost(scratch, args, environment);
-    EXPECT_EQ(run.status, 0) << run.err;
+    const auto all = hosttest::lumhostRawFrames(scratch, sound, width, height, fps, more, environment);
     const auto bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
     std::vector<std::string> frames;
-    for (std::size_t at = 0; at + bytes <= run.out.size(); at += bytes) frames.push_back(run.out.substr(at, bytes));
+    for (std::size_t at = 0; at + bytes <= all.size(); at += bytes) frames.push_back(all.substr(at, bytes));
     return frames;
 }
 

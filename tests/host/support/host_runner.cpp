@@ -1,5 +1,7 @@
 #include "host_runner.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -95,6 +97,26 @@ long rawFrames(const RunResult& run, int width, int height) {
     const auto frameBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
     if (run.out.size() % frameBytes != 0) return -1;
     return static_cast<long>(run.out.size() / frameBytes);
+}
+
+std::string lumhostRawFrames(const Scratch& scratch, const std::string& sound, int width, int height, int fps,
+                             const std::vector<std::string>& more, const std::vector<std::string>& environment) {
+    std::vector<std::string> args = {"render", sound, "-o", "-", "--quiet", "--size",
+                                     std::to_string(width) + "x" + std::to_string(height), "--fps", std::to_string(fps)};
+    args.insert(args.end(), more.begin(), more.end());
+    const auto run = runLumhost(scratch, args, environment);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out;
+}
+
+std::string lumhostFrames(const Scratch& scratch, const std::string& sound, int width, int height, int fps,
+                          const std::vector<std::string>& sets) {
+    std::vector<std::string> more;
+    for (const auto& set : sets) {
+        more.push_back("--set");
+        more.push_back(set);
+    }
+    return lumhostRawFrames(scratch, sound, width, height, fps, more);
 }
 
 }  // namespace hosttest

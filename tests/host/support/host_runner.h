@@ -36,6 +36,16 @@ RunResult runLumhost(const Scratch& scratch, const std::vector<std::string>& arg
 // returns its peak resident memory in kilobytes (-1 if it failed).
 long peakMemoryOfLumhost(const Scratch& scratch, const std::vector<std::string>& args);
 
+// `lumhost render SOUND -o - --quiet` at `width` x `height` and `fps` with
+// `more` options: its raw frames one after another (the front ends' tests
+// compare theirs with these).
+std::string lumhostRawFrames(const Scratch& scratch, const std::string& sound, int width, int height, int fps,
+                             const std::vector<std::string>& more = {}, const std::vector<std::string>& environment = {});
+
+// The same with each of `sets` given as --set NAME=VALUE.
+std::string lumhostFrames(const Scratch& scratch, const std::string& sound, int width, int height, int fps,
+                          const std::vector<std::string>& sets);
+
 // Whole frames of `width` x `height` in a run's raw bgr0 output.
 long rawFrames(const RunResult& run, int width, int height);
 
