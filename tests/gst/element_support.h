@@ -45,11 +45,7 @@ bool anyLit(const std::string& frame);
 // The frames gyrotrail draws for `blocks` when driven directly (its own copy
 // of the module): after lumInit, the `settings` (id, value) are applied
 // before the frame whose index goes with them, lumStart, one block a frame.
-struct TimedSetting {
-    int beforeFrame;
-    uint32_t id;
-    int32_t value;
-};
+using hosttest::TimedSetting;
 std::vector<std::string> referenceFrames(const std::vector<std::vector<int8_t>>& blocks, int width, int height,
                                          const std::vector<TimedSetting>& settings);
 
