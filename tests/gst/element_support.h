@@ -45,7 +45,11 @@ bool anyLit(const std::string& frame);
 // The frames gyrotrail draws for `blocks` when driven directly (its own copy
 // of the module): after lumInit, the `settings` (id, value) are applied
 // before the frame whose index goes with them, lumStart, one block a frame.
-using hosttest::TimedSetting;
+struct TimedSetting {
+    int beforeFrame;
+    uint32_t id;
+    int32_t value;
+};
 std::vector<std::string> referenceFrames(const std::vector<std::vector<int8_t>>& blocks, int width, int height,
                                          const std::vector<TimedSetting>& settings);
 

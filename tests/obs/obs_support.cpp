@@ -335,11 +335,27 @@ obs_scene_t* showScene(const std::vector<obs_source_t*>& sources) {
 
 std::vector<std::string> referenceFrames(const std::vector<float>& interleaved, int fps, int width, int height,
                                          const std::vector<TimedSetting>& settings, std::size_t count) {
+    lumhost::PluginModule plugin(GYROTRAIL_MODULE_PATH, lumhost::ModuleSharing::ownCopy);
+    lumhost::initPlugin(plugin);
+    std::vector<uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    LumCanvas canvas{width, height, width * 4, pixels.data()};
+    auto apply = [&](int frame) {
+        for (const auto& setting : settings)
+            if (setting.beforeFrame == frame) lumhost::setParam(plugin, setting.id, setting.value);
+    };
+    apply(0);
+    plugin.start();
     lumrules::BlockCutter cutter(48000, 2, fps);
     cutter.push(interleaved.data(), interleaved.size() / 2);
-    std::vector<std::vector<int8_t>> blocks;
-    for (std::vector<int8_t> block; blocks.size() < count && cutter.cut(block);) blocks.push_back(block);
-    return hosttest::referenceFrames(GYROTRAIL_MODULE_PATH, blocks, width, height, settings);
+    std::vector<int8_t> block;
+    std::vector<std::string> frames;
+    while (frames.size() < count && cutter.cut(block)) {
+        if (!frames.empty()) apply(static_cast<int>(frames.size()));
+        plugin.displaySoundData(&canvas, block.data(), static_cast<uint32_t>(block.size()));
+        frames.emplace_back(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);
+    }
+    plugin.end();
+    return frames;
 }
 
 uint32_t settingId(const std::string& name) {

@@ -117,7 +117,11 @@ obs_scene_t* showScene(const std::vector<obs_source_t*>& sources);
 // module) for the blocks lumrules::BlockCutter cuts from `interleaved`
 // stereo at 48 kHz and `fps`: the settings (id, value) of each entry are
 // applied before the frame whose index goes with them, frame 0's before lumStart.
-using hosttest::TimedSetting;
+struct TimedSetting {
+    int beforeFrame;
+    uint32_t id;
+    int32_t value;
+};
 std::vector<std::string> referenceFrames(const std::vector<float>& interleaved, int fps, int width, int height,
                                          const std::vector<TimedSetting>& settings, std::size_t count);
 

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "host/plugins/plugin_params.h"
-#include "host/plugins/plugin_module.h"
-
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -120,28 +117,6 @@ std::string lumhostFrames(const Scratch& scratch, const std::string& sound, int 
         more.push_back(set);
     }
     return lumhostRawFrames(scratch, sound, width, height, fps, more);
-}
-
-std::vector<std::string> referenceFrames(const std::string& module, const std::vector<std::vector<int8_t>>& blocks, int width,
-                                         int height, const std::vector<TimedSetting>& settings) {
-    lumhost::PluginModule plugin(module, lumhost::ModuleSharing::ownCopy);
-    lumhost::initPlugin(plugin);
-    std::vector<uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-    LumCanvas canvas{width, height, width * 4, pixels.data()};
-    auto apply = [&](int frame) {
-        for (const auto& setting : settings)
-            if (setting.beforeFrame == frame) lumhost::setParam(plugin, setting.id, setting.value);
-    };
-    apply(0);
-    plugin.start();
-    std::vector<std::string> frames;
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        if (i > 0) apply(static_cast<int>(i));
-        plugin.displaySoundData(&canvas, blocks[i].data(), static_cast<uint32_t>(blocks[i].size()));
-        frames.emplace_back(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);
-    }
-    plugin.end();
-    return frames;
 }
 
 }  // namespace hosttest

@@ -1,8 +1,6 @@
 // Running the built lumhost as a person would, in a scratch folder of its own.
 #pragma once
 
-#include <cstdint>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -47,19 +45,6 @@ std::string lumhostRawFrames(const Scratch& scratch, const std::string& sound, i
 // The same with each of `sets` given as --set NAME=VALUE.
 std::string lumhostFrames(const Scratch& scratch, const std::string& sound, int width, int height, int fps,
                           const std::vector<std::string>& sets);
-
-// A setting the reference run applies before frame `beforeFrame` (0: before lumStart).
-struct TimedSetting {
-    int beforeFrame;
-    uint32_t id;
-    int32_t value;
-};
-
-// The frames the plug-in in `module` draws, loaded in-process, for `blocks`
-// on a black canvas of `width` x `height` in one run, `settings` applied as
-// they fall due: what a front end must give for the same blocks.
-std::vector<std::string> referenceFrames(const std::string& module, const std::vector<std::vector<int8_t>>& blocks, int width,
-                                         int height, const std::vector<TimedSetting>& settings);
 
 // Whole frames of `width` x `height` in a run's raw bgr0 output.
 long rawFrames(const RunResult& run, int width, int height);
