@@ -1,0 +1,47 @@
+// A plug-in's settings as a host keeps them beside a live run: what the
+// plug-in said of each setting when it was probed, the ranges it clamps to,
+// and the values the host has sent since. Presets are read, checked, applied
+// and written against it, so a host's interface thread never waits for the
+// plug-in (which may be drawing, slow, or hung); the values it ends with are
+// then handed to the run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "rules/param_text.h"
+
+namespace lumlive {
+
+// One setting: what lumGetParamInfo said, and the range it clamps to.
+struct MirroredSetting {
+    lumrules::ParamInfo info;
+    std::optional<lumrules::ValueRange> range;
+};
+
+class SettingsMirror final : public lumrules::ParamAccess {
+public:
+    SettingsMirror() = default;
+    explicit SettingsMirror(std::vector<MirroredSetting> settings) : settings_(std::move(settings)) {}
+
+    std::optional<lumrules::ParamInfo> describe(uint32_t id) const override;
+    // Clamps as the plug-in does and keeps the value.
+    std::optional<int32_t> set(uint32_t id, int32_t value) const override;
+
+    const std::vector<MirroredSetting>& settings() const { return settings_; }
+    // Every setting's current value (id, value), in id order.
+    std::vector<std::pair<uint32_t, int32_t>> values() const;
+
+private:
+    mutable std::vector<MirroredSetting> settings_;
+};
+
+// A preset's text applied to the mirror (all or nothing, as lumhost applies
+// one); the (id, value) pairs that changed, to hand to the run. Throws
+// lumrules::RuleError for a bad preset.
+std::vector<std::pair<uint32_t, int32_t>> applyPresetText(SettingsMirror& mirror, const std::string& text, const std::string& source,
+                                                          std::vector<std::string>* notes = nullptr);
+
+}  // namespace lumlive
