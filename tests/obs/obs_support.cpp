@@ -158,6 +158,19 @@ std::string startObs(const hosttest::Scratch& scratch, const Start& start) {
     if (opened == MODULE_SUCCESS) {
         EXPECT_TRUE(obs_init_module(module));
     }
+    for (const auto& name : start.obsModules) {
+        const std::string file = std::string(OBS_MODULE_DIR) + "/" + name + ".so";
+        if (access(file.c_str(), R_OK) != 0) {
+            stopObs();
+            return "OBS's module " + name + " is not installed (" + file + ": in Debian's obs-studio package)";
+        }
+        obs_module_t* own = nullptr;
+        if (obs_open_module(&own, file.c_str(), (std::string(OBS_MODULE_DATA_DIR) + "/" + name).c_str()) != MODULE_SUCCESS ||
+            !obs_init_module(own)) {
+            stopObs();
+            return "OBS's module " + name + " does not load headless";
+        }
+    }
     return {};
 }
 
@@ -324,6 +337,45 @@ std::vector<uint32_t> CanvasCatcher::next(int frames, double seconds) {
     const long until = count_ + frames;
     arrived_.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return count_ >= until; });
     return latest_;
+}
+
+CornerWatch::CornerWatch() { obs_add_raw_video_callback(nullptr, caught, this); }
+
+CornerWatch::~CornerWatch() { obs_remove_raw_video_callback(caught, this); }
+
+void CornerWatch::caught(void* self, video_data* frame) {
+    auto& watch = *static_cast<CornerWatch*>(self);
+    uint32_t pixels[4];
+    std::memcpy(pixels, frame->data[0], sizeof pixels);
+    // BGRA, opaque: the plug-in's 0x00RRGGBB with OBS's alpha on top.
+    Shown shown;
+    shown.frame = pixels[0] & 0xFFFFFFu;
+    shown.sum = static_cast<int32_t>((pixels[1] & 0xFFFFFFu) << 8) >> 8;
+    shown.length = pixels[2] & 0xFFFFFFu;
+    shown.runs = pixels[3] & 0xFFFFFFu;
+    shown.at = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(watch.lock_);
+        watch.shown_.push_back(shown);
+    }
+    watch.arrived_.notify_all();
+}
+
+std::size_t CornerWatch::count() {
+    std::lock_guard lock(lock_);
+    return shown_.size();
+}
+
+std::vector<CornerWatch::Shown> CornerWatch::since(std::size_t from) {
+    std::lock_guard lock(lock_);
+    return {shown_.begin() + static_cast<std::ptrdiff_t>(std::min(from, shown_.size())), shown_.end()};
+}
+
+std::vector<CornerWatch::Shown> CornerWatch::next(std::size_t frames, double seconds) {
+    std::unique_lock lock(lock_);
+    const std::size_t from = shown_.size();
+    arrived_.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return shown_.size() >= from + frames; });
+    return {shown_.begin() + static_cast<std::ptrdiff_t>(from), shown_.end()};
 }
 
 obs_scene_t* showScene(const std::vector<obs_source_t*>& sources) {

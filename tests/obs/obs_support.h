@@ -5,6 +5,7 @@
 
 #include <obs.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -19,6 +20,8 @@ struct Start {
     int width = 320, height = 240;  // OBS's canvas
     int fps = 30;
     std::vector<std::string> environment;  // "NAME=value", set before the module loads
+    // OBS's own modules to load beside ours, by name ("obs-ffmpeg" for the Media Source).
+    std::vector<std::string> obsModules;
 };
 
 // Starts Xvfb and libobs and loads the module; the reason if libobs cannot
@@ -108,6 +111,37 @@ private:
     std::condition_variable arrived_;
     std::vector<uint32_t> latest_;
     long count_ = 0;
+};
+
+// What OBS's output shows in the first four pixels of its canvas, frame by
+// frame: a source of the paced test plug-in at the top-left, 1:1, shows
+// there the counters of the frame OBS shows (see paced_plugin.c).
+class CornerWatch {
+public:
+    struct Shown {
+        uint32_t frame = 0;   // frames the plug-in drew since lumStart (0: black)
+        int32_t sum = 0;      // its block's byte sum
+        uint32_t length = 0;  // its block's length
+        uint32_t runs = 0;    // runs the plug-in started
+        std::chrono::steady_clock::time_point at;
+        // The block's mean sample level (-128..127), for sound of one level on both channels.
+        double level() const { return length == 0 ? 0.0 : 1.5 * sum / length; }
+    };
+    CornerWatch();
+    ~CornerWatch();
+    CornerWatch(const CornerWatch&) = delete;
+    CornerWatch& operator=(const CornerWatch&) = delete;
+    std::size_t count();
+    // What was shown from output frame `from` on.
+    std::vector<Shown> since(std::size_t from);
+    // Waits up to `seconds` for `frames` more output frames; what they showed.
+    std::vector<Shown> next(std::size_t frames, double seconds = 10);
+
+private:
+    static void caught(void* self, video_data* frame);
+    std::mutex lock_;
+    std::condition_variable arrived_;
+    std::vector<Shown> shown_;
 };
 
 // A scene of the given sources, bottom first, on OBS's output.
