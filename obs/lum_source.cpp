@@ -1,69 +1,49 @@
 #include "obs/lum_source.h"
 
-#include <pthread.h>
 #include <util/platform.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <cstdio>
 #include <cstring>
-#include <deque>
-#include <fstream>
 #include <memory>
 #include <mutex>
-#include <sstream>
+#include <new>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "host/plugins/plugin_module.h"
-#include "host/plugins/plugin_params.h"
 #include "host/plugins/plugin_presets.h"
+#include "live/live_run.h"
+#include "live/settings_mirror.h"
 #include "obs/frame_alpha.h"
-#include "rules/block_cutter.h"
 #include "rules/defaults.h"
+#include "rules/presets.h"
 
 namespace lumobs {
 namespace {
 
-constexpr uint64_t msNs = 1000000;
-// Sound that comes more than this far from where the last piece ended is a
-// new stretch of sound (a seek, a pause, a source that stalled): the frames
-// follow its timestamps from there.
-constexpr uint64_t gapNs = 100 * msNs;
-// With no sound for this long the figure runs on silence, this far behind
-// the clock, so a source that stops or goes away leaves a figure that fades.
-constexpr uint64_t silenceAfterNs = 150 * msNs;
-// Sound waiting for the drawing thread beyond this many pieces (about ten
-// seconds) is dropped oldest first: a plug-in that hangs must not fill memory.
-constexpr std::size_t maxWaitingPieces = 500;
-
 const SourceDescription& descriptionOf(void* typeData) { return *static_cast<const SourceDescription*>(typeData); }
 
-// A piece of captured sound, its channels one after another.
-struct SoundPiece {
-    uint64_t timestamp = 0;
-    std::size_t frames = 0;
-    unsigned connection = 0;  // the connection it came through
-    std::vector<float> samples;
-};
-
+// One source: OBS's glue around a live run of its own copy of the plug-in.
+// The run owns the drawing, its timing and its failures; this keeps what OBS
+// hands over (settings, the audio source followed) and hands frames to OBS.
 struct LumSource {
     const SourceDescription* plugin = nullptr;
     obs_source_t* source = nullptr;
-    // OBS's sound and video formats when the source was made.
-    int rate = 48000;
-    int channels = 2;
-    int fpsNum = lumrules::defaultFps;
-    int fpsDen = 1;
+    int channels = 2;  // OBS's, as the capture callback hands them
+    lumlive::CanvasLimit limit{};
 
-    // Settings: written by update on OBS's thread, taken by the drawing thread.
+    // The settings as last handed to the run: written by update (on OBS's
+    // video thread) and by presets (on its interface thread). The mirror is
+    // what presets are applied to and saved from, so neither waits for the plug-in.
     std::mutex settingsLock;
     int width = lumrules::defaultWidth;
     int height = lumrules::defaultHeight;
-    bool transparent = false;
-    std::vector<int32_t> values;  // by setting
-    std::vector<bool> changed;    // to send before the next frame
+    std::vector<int32_t> values;  // by setting, as OBS's settings have them
+    lumlive::SettingsMirror mirror;
+    std::atomic<bool> transparent{false};
 
     // The audio source, followed by name: connected by update and OBS's
     // signals. Recursive: letting go of a source may be its last reference,
@@ -71,20 +51,14 @@ struct LumSource {
     std::recursive_mutex connectLock;
     std::string audioName;
     obs_weak_source_t* audio = nullptr;
-    std::atomic<unsigned> connection{0};  // a new connection starts a new run
     bool waitingNoted = false;
 
-    // Captured sound, from the capture callback to the drawing thread.
-    std::mutex soundLock;
-    std::condition_variable wake;
-    std::deque<SoundPiece> sound;
-    bool stopping = false;
+    std::unique_ptr<lumlive::LiveRun> run;
 
-    // The plug-in: drawn with by the drawing thread; presets reach it from OBS's thread.
-    std::mutex moduleLock;
-    std::unique_ptr<lumhost::PluginModule> module;
-
-    std::thread worker;
+    // Only on the run's thread, which calls back one at a time.
+    std::vector<uint32_t> shown;  // a transparent frame made from the canvas
+    long long lastRun = 0;
+    std::optional<uint64_t> lastDate;  // of the last frame handed over, on the audio source's clock
 };
 
 const char* nameOf(const LumSource& s) { return obs_source_get_name(s.source); }
@@ -107,34 +81,43 @@ void writeSetting(const SettingKey& setting, int32_t value, obs_data_t* data) {
     }
 }
 
+// The canvas asked for, within what the plug-in can draw.
+int sizeSetting(obs_data_t* data, const char* key, int limit) {
+    return static_cast<int>(std::clamp<long long>(obs_data_get_int(data, key), 1, limit));
+}
+
+lumlive::SettingsMirror mirrorOf(const SourceDescription& plugin) {
+    std::vector<lumlive::MirroredSetting> settings;
+    for (const auto& setting : plugin.settings) settings.push_back({setting.probed.param, setting.probed.range});
+    return lumlive::SettingsMirror(std::move(settings));
+}
+
 // ---- the audio source
 
+// On OBS's audio thread: the sound goes to the run as it comes, with OBS's
+// own timestamp (the audio source's clock, whatever it is), and nothing else.
 void captureSound(void* param, obs_source_t*, const audio_data* audio, bool muted) {
     auto& s = *static_cast<LumSource*>(param);
-    SoundPiece piece;
-    piece.timestamp = audio->timestamp;
-    piece.frames = audio->frames;
-    piece.connection = s.connection.load();
     // A muted source is heard as silence, and the figure shows what is heard.
-    piece.samples.assign(static_cast<std::size_t>(s.channels) * audio->frames, 0.0f);
-    if (!muted)
-        for (int c = 0; c < s.channels; ++c)
-            if (audio->data[c] != nullptr)
-                std::memcpy(piece.samples.data() + static_cast<std::size_t>(c) * audio->frames, audio->data[c], audio->frames * sizeof(float));
-    {
-        std::lock_guard lock(s.soundLock);
-        s.sound.push_back(std::move(piece));
-        while (s.sound.size() > maxWaitingPieces) s.sound.pop_front();
+    std::vector<float> silence;
+    const void* planes[MAX_AV_PLANES] = {};
+    for (int c = 0; c < s.channels; ++c) {
+        planes[c] = muted ? nullptr : audio->data[c];
+        if (planes[c] == nullptr) {
+            silence.resize(audio->frames, 0.0f);
+            planes[c] = silence.data();
+        }
     }
-    s.wake.notify_one();
+    s.run->pushPlanar(planes, audio->frames, lumrules::SampleFormat::f32, static_cast<int64_t>(audio->timestamp));
 }
 
 // Both with connectLock held.
 void connectTo(LumSource& s, obs_source_t* audio) {
     if (audio == s.source || obs_source_removed(audio) || (obs_source_get_output_flags(audio) & OBS_SOURCE_AUDIO) == 0) return;
     s.audio = obs_source_get_weak_source(audio);
-    ++s.connection;
     s.waitingNoted = false;
+    // Another source, or the same one again: a new run, on its clock.
+    s.run->restart();
     obs_source_add_audio_capture_callback(audio, captureSound, &s);
     blog(LOG_INFO, "[lum-obs] '%s' draws the sound of '%s'", nameOf(s), s.audioName.c_str());
 }
@@ -204,52 +187,24 @@ void watchSources(LumSource& s, bool on) {
         on ? signal_handler_connect(handler, name, sourceWent, &s) : signal_handler_disconnect(handler, name, sourceWent, &s);
 }
 
-// ---- drawing
+// ---- frames, on the run's thread
 
-// What the drawing thread keeps of one run of the plug-in (lumStart to lumEnd).
-struct Run {
-    lumrules::BlockCutter cutter;
-    std::vector<int8_t> block;
-    int width = 0, height = 0;
-    bool transparent = false;
-    std::vector<uint32_t> canvas;  // what the plug-in draws on, frame after frame
-    std::vector<uint32_t> shown;   // the transparent frame made from it
-    std::vector<std::pair<uint32_t, int32_t>> pending;  // settings to send before the next block
-    bool running = false;       // between lumStart and lumEnd
-    bool drawn = false;         // a frame of this run was drawn
-    bool failed = false;        // the plug-in failed: black from then on
-    unsigned connection = 0;
-    long long runs = 0;         // runs started
-    // Sample `baseSample` of the run (counted as the cutter counts) was heard at `base`.
-    bool haveBase = false;
-    uint64_t base = 0;
-    int64_t baseSample = 0;
-    int64_t pushed = 0;
-    uint64_t lastSound = 0;
-    std::vector<float> zeros;
-};
-
-uint64_t timestampOf(const LumSource& s, const Run& run, int64_t sample) {
-    const int64_t offset = (sample - run.baseSample) * 1000000000 / s.rate;
-    return static_cast<uint64_t>(static_cast<int64_t>(run.base) + offset);
-}
-
-void output(LumSource& s, Run& run, uint64_t timestamp, int64_t index = -1) {
+// Hands OBS a frame of 0x00RRGGBB pixels (B, G, R and an unused byte in
+// memory), dated on the audio source's clock, and gives frame_drawn.
+void output(LumSource& s, const uint32_t* pixels, int width, int height, uint64_t date, long long run, long long index) {
     obs_source_frame frame{};
-    frame.width = static_cast<uint32_t>(run.width);
-    frame.height = static_cast<uint32_t>(run.height);
+    frame.width = static_cast<uint32_t>(width);
+    frame.height = static_cast<uint32_t>(height);
     frame.linesize[0] = frame.width * 4;
-    frame.timestamp = timestamp;
+    frame.timestamp = date;
     frame.full_range = true;
-    if (run.transparent) {
-        run.shown.resize(run.canvas.size());
-        alphaFromFigure(run.canvas.data(), run.shown.data(), run.width, run.height, run.width * 4);
-        frame.data[0] = reinterpret_cast<uint8_t*>(run.shown.data());
+    frame.format = VIDEO_FORMAT_BGRX;
+    frame.data[0] = reinterpret_cast<uint8_t*>(const_cast<uint32_t*>(pixels));
+    if (s.transparent.load()) {
+        s.shown.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        alphaFromFigure(pixels, s.shown.data(), width, height, width * 4);
+        frame.data[0] = reinterpret_cast<uint8_t*>(s.shown.data());
         frame.format = VIDEO_FORMAT_BGRA;
-    } else {
-        // The canvas's 0x00RRGGBB pixels are B, G, R and an unused byte in memory.
-        frame.data[0] = reinterpret_cast<uint8_t*>(run.canvas.data());
-        frame.format = VIDEO_FORMAT_BGRX;
     }
     obs_source_output_video(s.source, &frame);
     uint8_t stack[256];
@@ -257,174 +212,37 @@ void output(LumSource& s, Run& run, uint64_t timestamp, int64_t index = -1) {
     calldata_init_fixed(&data, stack, sizeof stack);
     calldata_set_ptr(&data, "source", s.source);
     calldata_set_ptr(&data, "frame", &frame);
-    calldata_set_int(&data, "run", run.runs);
+    calldata_set_int(&data, "run", run);
     calldata_set_int(&data, "index", index);
     signal_handler_signal(obs_source_get_signal_handler(s.source), "frame_drawn", &data);
 }
 
-// The plug-in is let go and the source shows black; OBS goes on.
-void fail(LumSource& s, Run& run, const char* what) {
-    blog(LOG_WARNING, "[lum-obs] '%s' (%s): %s; the source shows black", nameOf(s), s.plugin->file.c_str(), what);
-    s.module.reset();
-    run.failed = true;
-    run.running = false;
-    std::fill(run.canvas.begin(), run.canvas.end(), 0u);
-}
-
-void takeSettings(LumSource& s, Run& run) {
-    std::lock_guard lock(s.settingsLock);
-    if (s.width != run.width || s.height != run.height) {
-        // A new size is a new black canvas; the plug-in centres its figure in it.
-        run.width = s.width;
-        run.height = s.height;
-        run.canvas.assign(static_cast<std::size_t>(run.width) * static_cast<std::size_t>(run.height), 0u);
-    }
-    run.transparent = s.transparent;
-    for (std::size_t i = 0; i < s.values.size(); ++i)
-        if (s.changed[i]) {
-            run.pending.emplace_back(s.plugin->settings[i].probed.param.id, s.values[i]);
-            s.changed[i] = false;
-        }
-}
-
-// Starts a run: lumEnd of the last if one was drawn, lumStart, a black
-// canvas and blocks counted again from the next sound.
-void startRun(LumSource& s, Run& run) {
-    run.cutter.reset(s.rate, s.channels, s.fpsNum, s.fpsDen);
-    run.haveBase = false;
-    run.pushed = 0;
-    if (run.failed || (run.running && !run.drawn)) return;
-    std::lock_guard lock(s.moduleLock);
+void showPicture(LumSource& s, const lumlive::Picture& picture) {
+    s.lastRun = picture.run;
+    s.lastDate = static_cast<uint64_t>(picture.date);
     try {
-        if (run.running) s.module->end();
-        run.running = false;
-        s.module->start();
-        run.running = true;
-        ++run.runs;
-        run.drawn = false;
-        std::fill(run.canvas.begin(), run.canvas.end(), 0u);
-    } catch (const std::exception& error) {
-        fail(s, run, error.what());
+        output(s, picture.pixels, picture.width, picture.height, static_cast<uint64_t>(picture.date), picture.run, picture.frame);
+    } catch (const std::bad_alloc&) {
+        // Only the transparent copy allocates: no memory for it is a frame not shown.
+        s.shown = {};
+        blog(LOG_WARNING, "[lum-obs] '%s': no memory for a %dx%d transparent frame", nameOf(s), picture.width, picture.height);
     }
 }
 
-void draw(LumSource& s, Run& run) {
-    const int64_t frame = run.cutter.frame() - 1;
-    const uint64_t timestamp = timestampOf(s, run, run.cutter.frameStartSample(frame));
-    if (run.failed) return;
-    {
-        std::lock_guard lock(s.moduleLock);
-        LumCanvas canvas{run.width, run.height, run.width * 4, run.canvas.data()};
-        try {
-            for (const auto& [id, value] : run.pending) lumhost::setParam(*s.module, id, value);
-            run.pending.clear();
-            s.module->displaySoundData(&canvas, run.block.data(), static_cast<uint32_t>(run.block.size()));
-            run.drawn = true;
-        } catch (const std::exception& error) {
-            fail(s, run, error.what());
-        }
-    }
-    // A plug-in that failed here gets its one black frame from the drawing loop.
-    if (!run.failed) output(s, run, timestamp, frame);
-}
-
-void pushSound(LumSource& s, Run& run, const SoundPiece& piece, uint64_t now) {
-    if (piece.connection != run.connection) {
-        // Another audio source, or the same one again: a new run.
-        run.connection = piece.connection;
-        startRun(s, run);
-    }
-    const uint64_t expected = run.haveBase ? timestampOf(s, run, run.pushed) : 0;
-    if (!run.haveBase || (piece.timestamp > expected ? piece.timestamp - expected : expected - piece.timestamp) > gapNs) {
-        run.haveBase = true;
-        run.base = piece.timestamp;
-        run.baseSample = run.pushed;
-    }
-    std::vector<const void*> planes;
-    for (int c = 0; c < s.channels; ++c) planes.push_back(piece.samples.data() + static_cast<std::size_t>(c) * piece.frames);
-    run.cutter.pushPlanar(planes.data(), piece.frames, lumrules::SampleFormat::f32);
-    run.pushed += static_cast<int64_t>(piece.frames);
-    run.lastSound = now;
-}
-
-// No sound for a while: silence up to a little behind the clock.
-void pushSilence(LumSource& s, Run& run, uint64_t now) {
-    if (now - run.lastSound < silenceAfterNs) return;
-    const uint64_t until = now - silenceAfterNs;
-    if (!run.haveBase) {
-        run.haveBase = true;
-        run.base = until;
-        run.baseSample = run.pushed;
-        return;
-    }
-    const uint64_t next = timestampOf(s, run, run.pushed);
-    if (until <= next) return;
-    const auto frames = static_cast<std::size_t>((until - next) * static_cast<uint64_t>(s.rate) / 1000000000);
-    if (frames == 0) return;
-    if (run.zeros.size() < frames) run.zeros.assign(frames, 0.0f);
-    std::vector<const void*> planes(static_cast<std::size_t>(s.channels), run.zeros.data());
-    run.cutter.pushPlanar(planes.data(), frames, lumrules::SampleFormat::f32);
-    run.pushed += static_cast<int64_t>(frames);
-}
-
-// Loads the source's own copy of the plug-in (lumInit) and sends it every
-// setting; a Windows module's bridge may take seconds to start, so this is
-// the drawing thread's work, never OBS's.
-void load(LumSource& s, Run& run) {
-    std::vector<int32_t> values;
-    {
-        std::lock_guard lock(s.settingsLock);
-        values = s.values;
-        std::fill(s.changed.begin(), s.changed.end(), false);
-    }
-    std::lock_guard lock(s.moduleLock);
+// The plug-in failed, or cannot draw this size: one black frame, which OBS
+// goes on showing until the run draws again. Dated as the last frame (on the
+// audio source's clock, which OBS follows), so OBS shows it at once.
+void showNothing(LumSource& s, int width, int height) {
     try {
-        s.module = std::make_unique<lumhost::PluginModule>(s.plugin->file, lumhost::ModuleSharing::ownCopy);
-        lumhost::initPlugin(*s.module);
-        for (std::size_t i = 0; i < values.size(); ++i) lumhost::setParam(*s.module, s.plugin->settings[i].probed.param.id, values[i]);
-    } catch (const std::exception& error) {
-        fail(s, run, error.what());
+        const std::vector<uint32_t> black(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+        output(s, black.data(), width, height, s.lastDate.value_or(os_gettime_ns()), s.lastRun, -1);
+    } catch (const std::bad_alloc&) {
+        obs_source_output_video(s.source, nullptr);
     }
 }
 
-void work(LumSource& s) {
-    // Named, so OBS's threads and this one are told apart in top and in the benchmark.
-    pthread_setname_np(pthread_self(), "lum-obs draw");
-    Run run;
-    takeSettings(s, run);
-    run.pending.clear();
-    load(s, run);
-    if (run.failed) output(s, run, os_gettime_ns());
-    startRun(s, run);
-    run.lastSound = os_gettime_ns();
-    const auto period = std::chrono::nanoseconds(1000000000LL * s.fpsDen / s.fpsNum);
-    for (;;) {
-        std::deque<SoundPiece> pieces;
-        {
-            std::unique_lock lock(s.soundLock);
-            s.wake.wait_for(lock, period, [&] { return s.stopping || !s.sound.empty(); });
-            if (s.stopping) break;
-            pieces.swap(s.sound);
-        }
-        const bool wasFailed = run.failed;
-        const int oldWidth = run.width, oldHeight = run.height;
-        takeSettings(s, run);
-        const uint64_t now = os_gettime_ns();
-        for (const auto& piece : pieces) pushSound(s, run, piece, now);
-        pushSilence(s, run, now);
-        while (run.cutter.cut(run.block)) draw(s, run);
-        // A failed source shows black at its size.
-        if (run.failed && (!wasFailed || run.width != oldWidth || run.height != oldHeight)) output(s, run, now);
-    }
-    std::lock_guard lock(s.moduleLock);
-    if (run.running && s.module) {
-        try {
-            s.module->end();
-        } catch (const std::exception& error) {
-            blog(LOG_WARNING, "[lum-obs] '%s': %s", nameOf(s), error.what());
-        }
-    }
-    s.module.reset();
+void logLine(const LumSource& s, lumlive::LogLevel level, const std::string& line) {
+    blog(level == lumlive::LogLevel::warning ? LOG_WARNING : LOG_INFO, "[lum-obs] '%s' (%s): %s", nameOf(s), s.plugin->file.c_str(), line.c_str());
 }
 
 // ---- presets
@@ -444,25 +262,28 @@ void fillPresets(obs_property_t* list, const SourceDescription& plugin) {
         if (!found.shadowedBy) obs_property_list_add_string(list, found.name.c_str(), found.file.c_str());
 }
 
-// A preset chosen in the list: applied to the plug-in at once, and its values
-// written to the settings so the properties show them. The list goes back to
-// "choose", so opening the properties again applies nothing.
+// A preset chosen in the list: applied to the settings kept beside the run
+// (never to the plug-in, which may be drawing or hung), handed to the run for
+// the next frame, and written to the settings so the properties show them.
+// The list goes back to "choose", so opening the properties again applies nothing.
 bool presetChosen(void* param, obs_properties_t*, obs_property_t*, obs_data_t* settings) {
     const std::string file = obs_data_get_string(settings, presetKey);
     if (param == nullptr || file.empty()) return false;
     auto& s = *static_cast<LumSource*>(param);
     obs_data_set_string(settings, presetKey, "");
-    std::lock_guard lock(s.moduleLock);
-    if (!s.module) {
-        blog(LOG_WARNING, "[lum-obs] '%s': the plug-in is not loaded; preset %s not applied", nameOf(s), file.c_str());
-        return true;
-    }
     try {
-        std::ostringstream notes;
-        lumhost::applyPreset(*s.module, file, notes);
-        if (!notes.str().empty()) blog(LOG_INFO, "[lum-obs] '%s': %s", nameOf(s), notes.str().c_str());
-        for (const auto& setting : s.plugin->settings)
-            if (const auto now = lumhost::describeParam(*s.module, setting.probed.param.id)) writeSetting(setting, now->value, settings);
+        const auto text = lumhost::readPreset(file);
+        std::vector<std::string> notes;
+        std::lock_guard lock(s.settingsLock);
+        for (const auto& [id, value] : lumlive::applyPresetText(s.mirror, text, file, &notes)) s.run->set(id, value);
+        for (const auto& note : notes) blog(LOG_INFO, "[lum-obs] '%s': %s", nameOf(s), note.c_str());
+        for (std::size_t i = 0; i < s.plugin->settings.size(); ++i) {
+            const auto& setting = s.plugin->settings[i];
+            if (const auto now = s.mirror.describe(setting.probed.param.id)) {
+                writeSetting(setting, now->value, settings);
+                s.values[i] = settingValue(setting, settings);
+            }
+        }
     } catch (const std::exception& error) {
         blog(LOG_WARNING, "[lum-obs] '%s': %s", nameOf(s), error.what());
     }
@@ -474,12 +295,15 @@ bool savePresetClicked(obs_properties_t* properties, obs_property_t*, void* para
     obs_data_t* settings = obs_source_get_settings(s.source);
     std::string name = obs_data_get_string(settings, presetNameKey);
     obs_data_release(settings);
-    const auto folder = lumhost::userPresetFolder(presetSetting(), lumhost::presetPluginName(s.plugin->file));
     try {
+        const auto folder = lumhost::userPresetFolder(presetSetting(), lumhost::presetPluginName(s.plugin->file));
         if (name.empty()) name = lumhost::freePresetName(folder, "obs");
-        std::lock_guard lock(s.moduleLock);
-        if (!s.module) throw std::runtime_error("the plug-in is not loaded");
-        const auto file = lumhost::savePreset(*s.module, folder, name);
+        std::string text;
+        {
+            std::lock_guard lock(s.settingsLock);
+            text = lumrules::presetText(s.mirror);
+        }
+        const auto file = lumhost::savePresetText(folder, name, text);
         blog(LOG_INFO, "[lum-obs] '%s': saved preset %s", nameOf(s), file.c_str());
     } catch (const std::exception& error) {
         blog(LOG_WARNING, "[lum-obs] '%s': preset not saved: %s", nameOf(s), error.what());
@@ -493,19 +317,26 @@ bool savePresetClicked(obs_properties_t* properties, obs_property_t*, void* para
 
 const char* getName(void* typeData) { return descriptionOf(typeData).displayName.c_str(); }
 
+// Only what changed goes to the run, which applies it before its next frame.
 void update(void* data, obs_data_t* settings) {
     auto& s = *static_cast<LumSource*>(data);
     {
         std::lock_guard lock(s.settingsLock);
-        s.width = static_cast<int>(std::clamp<long long>(obs_data_get_int(settings, widthKey), 1, 16384));
-        s.height = static_cast<int>(std::clamp<long long>(obs_data_get_int(settings, heightKey), 1, 16384));
+        const int width = sizeSetting(settings, widthKey, s.limit.width);
+        const int height = sizeSetting(settings, heightKey, s.limit.height);
+        if (width != s.width || height != s.height) {
+            s.width = width;
+            s.height = height;
+            s.run->resize(width, height);
+        }
         s.transparent = obs_data_get_bool(settings, transparentKey);
         for (std::size_t i = 0; i < s.plugin->settings.size(); ++i) {
             const int32_t value = settingValue(s.plugin->settings[i], settings);
-            if (value != s.values[i]) {
-                s.values[i] = value;
-                s.changed[i] = true;
-            }
+            if (value == s.values[i]) continue;
+            const uint32_t id = s.plugin->settings[i].probed.param.id;
+            s.values[i] = value;
+            s.mirror.set(id, value);
+            s.run->set(id, value);
         }
     }
     follow(s, obs_data_get_string(settings, audioSourceKey));
@@ -515,25 +346,50 @@ void* create(obs_data_t* settings, obs_source_t* source) {
     auto* s = new LumSource;
     s->plugin = &descriptionOf(obs_source_get_type_data(source));
     s->source = source;
+    s->limit = lumlive::canvasLimitFor(s->plugin->file);
+    s->mirror = mirrorOf(*s->plugin);
+    lumlive::Options options;
+    options.pluginFile = s->plugin->file;
     obs_audio_info audio{};
     if (obs_get_audio_info(&audio)) {
-        s->rate = static_cast<int>(audio.samples_per_sec);
-        s->channels = static_cast<int>(get_audio_channels(audio.speakers));
+        options.rate = static_cast<int>(audio.samples_per_sec);
+        options.channels = static_cast<int>(get_audio_channels(audio.speakers));
     }
+    s->channels = options.channels;
     obs_video_info video{};
+    options.fpsNum = lumrules::defaultFps;
+    options.fpsDen = 1;
     if (obs_get_video_info(&video) && video.fps_num > 0 && video.fps_den > 0) {
-        s->fpsNum = static_cast<int>(video.fps_num);
-        s->fpsDen = static_cast<int>(video.fps_den);
+        options.fpsNum = static_cast<int>(video.fps_num);
+        options.fpsDen = static_cast<int>(video.fps_den);
     }
-    for (const auto& setting : s->plugin->settings) s->values.push_back(setting.probed.param.value);
-    s->changed.assign(s->values.size(), false);
+    // The settings stored with the source, sent after lumInit.
+    for (const auto& setting : s->plugin->settings) {
+        const int32_t value = settingValue(setting, settings);
+        s->values.push_back(value);
+        s->mirror.set(setting.probed.param.id, value);
+        options.settings.emplace_back(setting.probed.param.id, value);
+    }
+    s->width = options.width = sizeSetting(settings, widthKey, s->limit.width);
+    s->height = options.height = sizeSetting(settings, heightKey, s->limit.height);
+    s->transparent = obs_data_get_bool(settings, transparentKey);
+    // OBS is live: its sound comes as it is heard, so a block the plug-in
+    // cannot draw in time is dropped, and the figure fades on silence when
+    // the audio source stops or goes.
+    options.live = true;
+    options.silenceWhenStopped = true;
+    options.onPicture = [s](const lumlive::Picture& picture) { showPicture(*s, picture); };
+    options.onNothing = [s](int width, int height) { showNothing(*s, width, height); };
+    options.log = [s](lumlive::LogLevel level, const std::string& line) { logLine(*s, level, line); };
+    s->run = std::make_unique<lumlive::LiveRun>(std::move(options));
     signal_handler_add(obs_source_get_signal_handler(source), frameSignal);
     watchSources(*s, true);
-    update(s, settings);
-    s->worker = std::thread(work, std::ref(*s));
+    follow(*s, obs_data_get_string(settings, audioSourceKey));
     return s;
 }
 
+// Returns within about a second whatever the plug-in does: a hung plug-in's
+// thread is left to itself, and this module stays loaded for it (linked so).
 void destroy(void* data) {
     auto* s = static_cast<LumSource*>(data);
     watchSources(*s, false);
@@ -541,12 +397,7 @@ void destroy(void* data) {
         std::lock_guard lock(s->connectLock);
         disconnect(*s);
     }
-    {
-        std::lock_guard lock(s->soundLock);
-        s->stopping = true;
-    }
-    s->wake.notify_one();
-    s->worker.join();
+    s->run->stop();
     delete s;
 }
 
@@ -576,6 +427,13 @@ bool listAudioSource(void* param, obs_source_t* source) {
     return true;
 }
 
+// "At most 4096 x 2304 pixels: ..." from the module's texts.
+std::string sizeLimitText(const lumlive::CanvasLimit& limit) {
+    char text[256];
+    std::snprintf(text, sizeof text, obs_module_text("SizeLimit"), limit.width, limit.height);
+    return text;
+}
+
 obs_properties_t* getProperties(void* data, void* typeData) {
     const auto& plugin = descriptionOf(typeData);
     obs_properties_t* properties = obs_properties_create();
@@ -583,8 +441,11 @@ obs_properties_t* getProperties(void* data, void* typeData) {
                                                     OBS_COMBO_FORMAT_STRING);
     obs_property_list_add_string(audio, obs_module_text("NoAudioSource"), "");
     obs_enum_sources(listAudioSource, audio);
-    obs_properties_add_int(properties, widthKey, obs_module_text("Width"), 1, 16384, 1);
-    obs_properties_add_int(properties, heightKey, obs_module_text("Height"), 1, 16384, 1);
+    // No larger than the plug-in can draw: a Windows module through the bridge less than a native one.
+    const auto limit = lumlive::canvasLimitFor(plugin.file);
+    const std::string sizeNote = sizeLimitText(limit);
+    obs_property_set_long_description(obs_properties_add_int(properties, widthKey, obs_module_text("Width"), 1, limit.width, 1), sizeNote.c_str());
+    obs_property_set_long_description(obs_properties_add_int(properties, heightKey, obs_module_text("Height"), 1, limit.height, 1), sizeNote.c_str());
     obs_properties_add_bool(properties, transparentKey, obs_module_text("Transparent"));
     for (const auto& setting : plugin.settings) {
         const auto& param = setting.probed.param;

@@ -110,8 +110,6 @@ fs::path locatePreset(const std::string& nameOrPath, const std::vector<fs::path>
     throw HostError("no preset named '" + nameOrPath + "' (looked in " + searched + "; see lumhost presets)");
 }
 
-namespace {
-
 std::string readPreset(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) throw HostError("cannot read preset " + file.string());
@@ -120,8 +118,6 @@ std::string readPreset(const fs::path& file) {
     if (in.bad()) throw HostError("cannot read preset " + file.string());
     return text.str();
 }
-
-}  // namespace
 
 std::vector<ResolvedAssignment> checkPreset(const PluginModule& plugin, const fs::path& file) {
     const auto text = readPreset(file);
@@ -144,6 +140,10 @@ void applyPreset(const PluginModule& plugin, const fs::path& file, std::ostream&
 std::string presetText(const PluginModule& plugin) { return lumrules::presetText(ModuleParams(plugin)); }
 
 fs::path savePreset(const PluginModule& plugin, const fs::path& folder, const std::string& name) {
+    return savePresetText(folder, name, presetText(plugin));
+}
+
+fs::path savePresetText(const fs::path& folder, const std::string& name, const std::string& text) {
     checkPresetName(name);
     std::error_code error;
     fs::create_directories(folder, error);
@@ -152,7 +152,7 @@ fs::path savePreset(const PluginModule& plugin, const fs::path& folder, const st
     const auto temporary = folder / ("." + name + presetSuffix + ".part");
     {
         std::ofstream out(temporary, std::ios::trunc);
-        out << presetText(plugin);
+        out << text;
         out.close();
         if (!out) {
             fs::remove(temporary, error);

@@ -56,6 +56,9 @@ std::vector<FoundPreset> findPresets(const std::vector<std::filesystem::path>& f
 // '/') as given. Throws HostError naming the folders searched.
 std::filesystem::path locatePreset(const std::string& nameOrPath, const std::vector<std::filesystem::path>& folders);
 
+// A preset file's text; HostError if it cannot be read.
+std::string readPreset(const std::filesystem::path& file);
+
 // Reads a preset and checks every line against the plug-in without applying
 // anything: blank lines and lines starting with '#' are skipped. Throws
 // HostError "FILE:LINE: what is wrong" for the first bad line.
@@ -71,6 +74,10 @@ std::string presetText(const PluginModule& plugin);
 // Writes the current settings to FOLDER/NAME.preset (making the folder);
 // the file is replaced whole. Returns the file.
 std::filesystem::path savePreset(const PluginModule& plugin, const std::filesystem::path& folder, const std::string& name);
+
+// The same with the preset's text already made (from settings a host keeps
+// beside the plug-in, so saving never waits for the plug-in).
+std::filesystem::path savePresetText(const std::filesystem::path& folder, const std::string& name, const std::string& text);
 
 // "saved-1", "saved-2", ...: the first name no file in the folder has.
 std::string freePresetName(const std::filesystem::path& folder, const std::string& stem);
