@@ -51,3 +51,7 @@ bool obs_module_load(void) {
     }
     return true;
 }
+
+// The module stays loaded when OBS lets it go (it is linked so, for a hung
+// plug-in's sake): the types of one start of OBS are forgotten before the next.
+void obs_module_unload(void) { descriptions().clear(); }

@@ -3,6 +3,7 @@
 #include <util/platform.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -26,6 +27,46 @@ namespace {
 
 const SourceDescription& descriptionOf(void* typeData) { return *static_cast<const SourceDescription*>(typeData); }
 
+// OBS's present on the clock of the source followed, for the run to judge
+// which blocks are behind: where that source's sound started, or last
+// jumped, advanced by OBS's system clock since. A source hands its sound over
+// as it is heard, stamped on its own clock (a Media Source on its file's
+// timeline, a capture on the system clock), so this is where its sound is
+// now; sound handed over ahead (a test's burst) is ahead of it, not behind.
+class SourceClock {
+public:
+    // On OBS's audio thread: `frames` at `rate` stamped `stamp` came now.
+    void heard(int64_t stamp, std::size_t frames, int rate, int64_t jumpLimit) {
+        const int64_t system = static_cast<int64_t>(os_gettime_ns());
+        std::lock_guard lock(lock_);
+        const int64_t present = anchorStamp_ + (system - anchorSystem_);
+        // A new source, a seek or a restart (a jump from where it was
+        // expected), or a source that paused and goes on (behind the present).
+        if (!anchored_ || std::llabs(stamp - expected_) > jumpLimit || stamp < present - jumpLimit) {
+            anchored_ = true;
+            anchorStamp_ = stamp;
+            anchorSystem_ = system;
+        }
+        expected_ = stamp + lumlive::soundTime(static_cast<int64_t>(frames), rate);
+    }
+    // From any thread.
+    int64_t now() {
+        const int64_t system = static_cast<int64_t>(os_gettime_ns());
+        std::lock_guard lock(lock_);
+        return anchored_ ? anchorStamp_ + (system - anchorSystem_) : system;
+    }
+    // Another source: its clock is anchored afresh.
+    void forget() {
+        std::lock_guard lock(lock_);
+        anchored_ = false;
+    }
+
+private:
+    std::mutex lock_;
+    bool anchored_ = false;
+    int64_t anchorStamp_ = 0, anchorSystem_ = 0, expected_ = 0;
+};
+
 // One source: OBS's glue around a live run of its own copy of the plug-in.
 // The run owns the drawing, its timing and its failures; this keeps what OBS
 // hands over (settings, the audio source followed) and hands frames to OBS.
@@ -33,6 +74,9 @@ struct LumSource {
     const SourceDescription* plugin = nullptr;
     obs_source_t* source = nullptr;
     int channels = 2;  // OBS's, as the capture callback hands them
+    int rate = 48000;
+    int64_t jumpLimit = 0;
+    SourceClock clock;
     lumlive::CanvasLimit limit{};
 
     // The settings as last handed to the run: written by update (on OBS's
@@ -108,6 +152,7 @@ void captureSound(void* param, obs_source_t*, const audio_data* audio, bool mute
             planes[c] = silence.data();
         }
     }
+    s.clock.heard(static_cast<int64_t>(audio->timestamp), audio->frames, s.rate, s.jumpLimit);
     s.run->pushPlanar(planes, audio->frames, lumrules::SampleFormat::f32, static_cast<int64_t>(audio->timestamp));
 }
 
@@ -117,6 +162,7 @@ void connectTo(LumSource& s, obs_source_t* audio) {
     s.audio = obs_source_get_weak_source(audio);
     s.waitingNoted = false;
     // Another source, or the same one again: a new run, on its clock.
+    s.clock.forget();
     s.run->restart();
     obs_source_add_audio_capture_callback(audio, captureSound, &s);
     blog(LOG_INFO, "[lum-obs] '%s' draws the sound of '%s'", nameOf(s), s.audioName.c_str());
@@ -242,7 +288,7 @@ void showNothing(LumSource& s, int width, int height) {
 }
 
 void logLine(const LumSource& s, lumlive::LogLevel level, const std::string& line) {
-    blog(level == lumlive::LogLevel::warning ? LOG_WARNING : LOG_INFO, "[lum-obs] '%s' (%s): %s", nameOf(s), s.plugin->file.c_str(), line.c_str());
+    blog(level == lumlive::LogLevel::warning ? LOG_WARNING : LOG_INFO, "[lum-obs] '%s': %s", nameOf(s), line.c_str());
 }
 
 // ---- presets
@@ -356,6 +402,9 @@ void* create(obs_data_t* settings, obs_source_t* source) {
         options.channels = static_cast<int>(get_audio_channels(audio.speakers));
     }
     s->channels = options.channels;
+    s->rate = options.rate;
+    s->jumpLimit = options.jumpLimit.count();
+    options.now = [s] { return s->clock.now(); };
     obs_video_info video{};
     options.fpsNum = lumrules::defaultFps;
     options.fpsDen = 1;
@@ -397,7 +446,7 @@ void destroy(void* data) {
         std::lock_guard lock(s->connectLock);
         disconnect(*s);
     }
-    s->run->stop();
+    s->run->stop(std::chrono::milliseconds(500));
     delete s;
 }
 

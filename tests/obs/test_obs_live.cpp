@@ -6,6 +6,7 @@
 // the file's own timeline, near 0), from a source of the tests' own stamping
 // the same way, and from one stamping on OBS's system clock.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <obs-module.h>
 #include <util/platform.h>
 
@@ -475,6 +476,59 @@ TEST_F(ObsLive, SizesAreLimitedToWhatThePluginDraws) {
         obs_set_output_source(0, nullptr);
         obs_scene_release(scene);
     }
+    obs_source_release(lum);
+    player.stop();
+    obs_source_release(music);
+}
+
+// The process's address space, in bytes (VmSize).
+rlim_t addressSpace() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0) return static_cast<rlim_t>(std::stoull(line.substr(7))) * 1024;
+    return 0;
+}
+
+// A canvas that cannot be had (16384x16384 with transparency, 1 GiB each, in
+// a process given half a GiB more than it has) shows nothing and leaves OBS
+// running; a size that can be drawn afterwards draws again.
+TEST_F(ObsLive, HugeCanvasShowsNothingAndALegalSizeDrawsAgain) {
+    START_OBS_OR_SKIP(scratch, start());
+    obs_source_t* music = obstest::makeSoundSource("music");
+    Player player(music, ramp(48000), os_gettime_ns, true);
+    obs_source_t* lum = pacedSource("music");
+    obs_scene_t* scene = obstest::showScene({lum});
+    {
+        obstest::CornerWatch watch;
+        ASSERT_TRUE(waitToShow(watch, heard, 5));
+        rlimit before{};
+        ASSERT_EQ(getrlimit(RLIMIT_AS, &before), 0);
+        const rlim_t space = addressSpace();
+        ASSERT_GT(space, 0u);
+        rlimit tight = before;
+        tight.rlim_cur = space + (512ull << 20);
+        ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+        auto resize = [&](int w, int h, bool transparent) {
+            obs_data_t* settings = obs_source_get_settings(lum);
+            obs_data_set_int(settings, "width", w);
+            obs_data_set_int(settings, "height", h);
+            obs_data_set_bool(settings, "transparent", transparent);
+            obs_source_update(lum, settings);
+            obs_data_release(settings);
+        };
+        resize(16384, 16384, true);
+        const bool black = waitToShow(watch, [](const Shown& s) { return s.frame == 0 && s.length == 0; }, 5);
+        setrlimit(RLIMIT_AS, &before);
+        EXPECT_TRUE(black) << "nothing shown for a canvas that cannot be had";
+        bool logged = false;
+        for (const auto& line : obstest::logLines(LOG_WARNING)) logged |= line.find("16384x16384") != std::string::npos;
+        EXPECT_TRUE(logged) << "one line in OBS's log";
+        resize(width, height, false);
+        EXPECT_TRUE(waitToShow(watch, heard, 5)) << "a legal size draws again";
+    }
+    obs_set_output_source(0, nullptr);
+    obs_scene_release(scene);
     obs_source_release(lum);
     player.stop();
     obs_source_release(music);
