@@ -293,10 +293,10 @@ TEST_F(ObsLive, AudioSourceSwitchedToAMissingOneAndBack) {
         }
         setAudioSource(lum, "file");
         expectSoundShown(watch, "the file's sound again");
-        setAudioSource(lum, "live");
         const auto runs = watch.next(1).back().runs;
+        setAudioSource(lum, "live");
         expectSoundShown(watch, "the sound on the system clock");
-        EXPECT_GE(watch.next(1).back().runs, runs) << "a new run for a new source";
+        EXPECT_GT(watch.next(1).back().runs, runs) << "a new run for a new source";
         setAudioSource(lum, "missing");
         expectSilenceAtTheFrameRate(watch);
         setAudioSource(lum, "live");
