@@ -196,20 +196,24 @@ void endRestartAndLoop(obstest::CornerWatch& watch, const std::function<void(boo
     expectSoundShown(watch, "the file restarted");
     ended();
     play(true);
-    // Two loops of a one-second file: the sound shows all along, but for the
-    // moment each loop starts again.
+    // Two seconds of a file looping: the sound shows all along, but for the
+    // moment it starts again.
     const auto shown = watch.next(60, 5);
     ASSERT_GE(shown.size(), 60u);
     EXPECT_GE(count(shown, heard), 45) << "the looping file's sound shown";
     EXPECT_LE(count(shown, silent), 8) << "silence shown while the file loops";
 }
 
-// A Media Source (OBS's own, in obs-ffmpeg) playing a one-second WAV: its end,
-// a restart and looping, with the figure shown at OBS's output all along.
-TEST_F(ObsLive, MediaSourceFileEndsIsRestartedAndLoops) {
+// Where in a file of `seconds` the block shown was.
+double positionIn(const Shown& shown, double seconds) { return (shown.level() - low) / (high - low) * seconds; }
+
+// A Media Source (OBS's own, in obs-ffmpeg) playing a two-second WAV: paused
+// and played on, a seek, its end, a restart and looping, with the figure
+// shown at OBS's output all along.
+TEST_F(ObsLive, MediaSourcePausedSeekedEndedRestartedAndLooped) {
     START_OBS_OR_SKIP(scratch, start({"obs-ffmpeg"}));
     const auto wav = scratch.path("ramp.wav");
-    hosttest::writeSound(wav, 48000, 2, 48000, [](long frame, int) { return rampSample(frame, 48000); });
+    hosttest::writeSound(wav, 48000, 2, 2 * 48000, [](long frame, int) { return rampSample(frame, 2 * 48000); });
     obs_data_t* settings = obs_data_create();
     obs_data_set_bool(settings, "is_local_file", true);
     obs_data_set_string(settings, "local_file", wav.c_str());
@@ -237,6 +241,18 @@ TEST_F(ObsLive, MediaSourceFileEndsIsRestartedAndLoops) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             ASSERT_EQ(obs_source_media_get_state(media), OBS_MEDIA_STATE_ENDED);
         };
+        play(false);
+        expectSoundShown(watch, "the file's sound");
+        obs_source_media_play_pause(media, true);
+        {
+            SCOPED_TRACE("paused");
+            expectSilenceAtTheFrameRate(watch);
+        }
+        obs_source_media_play_pause(media, false);
+        expectSoundShown(watch, "played on after a pause");
+        ASSERT_TRUE(waitToShow(watch, [](const Shown& s) { return heard(s) && positionIn(s, 2) > 1.0; }, 2));
+        obs_source_media_set_time(media, 100);
+        EXPECT_TRUE(waitToShow(watch, [](const Shown& s) { return heard(s) && positionIn(s, 2) < 0.5; }, 2)) << "the sound after a seek back to 0.1 s";
         endRestartAndLoop(watch, play, ended);
     }
     obs_source_remove_audio_capture_callback(media, FirstStamp::caught, &first);
