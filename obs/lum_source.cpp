@@ -20,6 +20,7 @@
 #include "host/plugins/plugin_params.h"
 #include "host/plugins/plugin_presets.h"
 #include "obs/frame_alpha.h"
+#include "obs/preset_choice.h"
 #include "obs/speaker_layout.h"
 #include "rules/block_cutter.h"
 #include "rules/defaults.h"
@@ -454,6 +455,10 @@ bool presetChosen(void* param, obs_properties_t*, obs_property_t*, obs_data_t* s
     if (param == nullptr || file.empty()) return false;
     auto& s = *static_cast<LumSource*>(param);
     obs_data_set_string(settings, presetKey, "");
+    if (!isListedPreset(file, lumhost::presetFolders(presetSetting(), lumhost::presetPluginName(s.plugin->file)))) {
+        blog(LOG_WARNING, "[lum-obs] '%s': %s is not a preset of the list; not applied", nameOf(s), file.c_str());
+        return true;
+    }
     std::lock_guard lock(s.moduleLock);
     if (!s.module) {
         blog(LOG_WARNING, "[lum-obs] '%s': the plug-in is not loaded; preset %s not applied", nameOf(s), file.c_str());

@@ -1,14 +1,20 @@
 // The module's pieces that need no OBS: the transparent frame made from the
-// figure, the colour exchange with OBS's picker, the settings keys, and OBS's
-// speaker layouts named channel by channel.
+// figure, the colour exchange with OBS's picker, the settings keys, OBS's
+// speaker layouts named channel by channel, and which presets are applied.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <vector>
 
 #include "lum_plugin.h"
 #include "obs/frame_alpha.h"
+#include "obs/preset_choice.h"
 #include "obs/source_catalogue.h"
 #include "obs/speaker_layout.h"
 #include "rules/block_cutter.h"
@@ -148,6 +154,40 @@ TEST(SpeakerLayouts, ObsSoundIsMixedByWhereEachChannelStands) {
     EXPECT_EQ(heard(SPEAKERS_7POINT1), (Sides{{64, 0}, {0, 64}, {45, 45}, {0, 0}, {45, 0}, {0, 45}, {45, 0}, {0, 45}}));
     for (const auto speakers : {SPEAKERS_5POINT1, SPEAKERS_7POINT1})
         EXPECT_EQ(lumrules::downmixGains(speakerPositions(speakers)), lumrules::downmixGains(static_cast<int>(get_audio_channels(speakers))));
+}
+
+// Only what the preset list offers is applied: a regular NAME.preset found
+// first of its name in the folders; never a device, a FIFO, a file elsewhere
+// or one its name's first shadows, and nothing is read to tell.
+TEST(PresetChoice, OnlyWhatTheListOffers) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("lum-obs-presets-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    const fs::path user = root / "user", installed = root / "installed";
+    fs::create_directories(user);
+    fs::create_directories(installed);
+    for (const auto& file : {user / "bold.preset", installed / "bold.preset", installed / "calm.preset", root / "elsewhere.preset",
+                             user / "notes.txt"})
+        std::ofstream(file) << "line width=3\n";
+    ASSERT_EQ(mkfifo((user / "pipe.preset").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", user / "zero.preset");
+    const std::vector<fs::path> folders = {user, installed};
+
+    EXPECT_TRUE(isListedPreset((user / "bold.preset").string(), folders));
+    EXPECT_TRUE(isListedPreset((installed / "calm.preset").string(), folders));
+    EXPECT_TRUE(isListedPreset(root.string() + "/user//bold.preset", folders)) << "the same path, spelt with a doubled slash";
+    EXPECT_FALSE(isListedPreset((installed / "bold.preset").string(), folders)) << "shadowed by the user's";
+    EXPECT_FALSE(isListedPreset((root / "elsewhere.preset").string(), folders));
+    EXPECT_FALSE(isListedPreset((user / ".." / "elsewhere.preset").string(), folders));
+    EXPECT_FALSE(isListedPreset((user / ".." / "user" / "bold.preset").string(), folders)) << "not the path the list shows";
+    EXPECT_FALSE(isListedPreset((user / "notes.txt").string(), folders));
+    EXPECT_FALSE(isListedPreset((user / "pipe.preset").string(), folders));
+    EXPECT_FALSE(isListedPreset((user / "zero.preset").string(), folders));
+    EXPECT_FALSE(isListedPreset("/dev/zero", folders));
+    EXPECT_FALSE(isListedPreset("bold", folders)) << "a name is no file of the list";
+    EXPECT_FALSE(isListedPreset("", folders));
+    EXPECT_FALSE(isListedPreset((user / "bold.preset").string(), {})) << "no folders, no presets";
+    fs::remove_all(root);
 }
 
 }  // namespace
