@@ -63,6 +63,22 @@ TEST_F(ElementFrames, LaunchLineGivesLumhostsRawFramesAtTwoSizesAndTwoRates) {
     }
 }
 
+// The element's frames of a WAV file at 120x90 and 25 fps, at a zoom factor,
+// are `expected`, and show a figure.
+void expectWavFrames(const std::string& file, const std::string& zoom, const std::string& expected) {
+    const auto out = file + ".raw";
+    std::string errors;
+    ASSERT_EQ(gsttest::launch("filesrc location=" + file + " ! wavparse ! lum_gyrotrail zoom-factor=" + zoom +
+                                  " ! video/x-raw,format=BGRx,width=120,height=90,framerate=25/1 ! filesink location=" + out,
+                              &errors),
+              0)
+        << errors;
+    const auto actual = hosttest::readFile(out);
+    EXPECT_EQ(actual.size(), expected.size());
+    EXPECT_TRUE(actual == expected) << "the frames differ";
+    EXPECT_TRUE(gsttest::anyLit(actual));
+}
+
 // Each sample format a WAV file may hold reaches the plug-in as lumhost's
 // decoding path gives it: 8-bit, 24-bit and 32-bit integers, 32- and 64-bit
 // floats, mono sound feeding both axes, and 5.1 mixed down by the one matrix
@@ -86,17 +102,7 @@ TEST_F(ElementFrames, EverySampleFormatGivesLumhostsFrames) {
         // 8-bit sound needs a larger figure to show.
         const std::string zoom = name == "u8" ? "60" : "2";
         const auto expected = gsttest::lumhostFrames(scratch, file, 120, 90, 25, {"zoom-factor=" + zoom});
-        const auto out = scratch.path(name + ".raw");
-        std::string errors;
-        ASSERT_EQ(gsttest::launch("filesrc location=" + file + " ! wavparse ! lum_gyrotrail zoom-factor=" + zoom +
-                                      " ! video/x-raw,format=BGRx,width=120,height=90,framerate=25/1 ! filesink location=" + out,
-                                  &errors),
-                  0)
-            << errors;
-        const auto actual = hosttest::readFile(out);
-        EXPECT_EQ(actual.size(), expected.size());
-        EXPECT_TRUE(actual == expected) << "the frames differ";
-        EXPECT_TRUE(gsttest::anyLit(actual));
+        expectWavFrames(file, zoom, expected);
     }
 }
 
@@ -131,17 +137,7 @@ TEST_F(ElementFrames, QuadSoundIsMixedByItsChannelPositions) {
     ASSERT_TRUE(hosttest::runFfmpeg({"-f", "f32le", "-ar", std::to_string(rate), "-ac", "2", "-i", raw, "-c:a", "pcm_f32le", stereo}));
     const auto expected = gsttest::lumhostFrames(scratch, stereo, 120, 90, 25, {"zoom-factor=2"});
 
-    const auto out = scratch.path("quad.raw");
-    std::string errors;
-    ASSERT_EQ(gsttest::launch("filesrc location=" + quad + " ! wavparse ! lum_gyrotrail zoom-factor=2"
-                              " ! video/x-raw,format=BGRx,width=120,height=90,framerate=25/1 ! filesink location=" + out,
-                              &errors),
-              0)
-        << errors;
-    const auto actual = hosttest::readFile(out);
-    EXPECT_EQ(actual.size(), expected.size());
-    EXPECT_TRUE(actual == expected) << "the frames differ from the quad mix's";
-    EXPECT_TRUE(gsttest::anyLit(actual));
+    expectWavFrames(quad, "2", expected);
 }
 
 // A harness around one element: stereo 16-bit sound in, frames of W x H at 30 fps out.

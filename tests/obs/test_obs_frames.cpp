@@ -133,6 +133,16 @@ TEST_F(ObsFrames, APropertyChangeShowsInTheNextFrame) {
     obs_source_release(music);
 }
 
+// The sources of the preset tests: a sound source "music" and a gyrotrail
+// source "figure" of 160x120 drawing it at zoom factor 2, line width 3.
+std::pair<obs_source_t*, obs_source_t*> presetFigure() {
+    obs_source_t* music = obstest::makeSoundSource("music");
+    obs_data_t* settings = settingsOf("music", 160, 120, {{"zoom_factor", 2}, {"line_width", 3}});
+    obs_source_t* lum = obstest::makeLumSource("lum_gyrotrail", "figure", settings);
+    obs_data_release(settings);
+    return {music, lum};
+}
+
 // A preset chosen in the list applies its values to the plug-in before the
 // next frame and shows them in the properties; the save button writes the
 // settings as a preset lumhost reads, and the list offers it.
@@ -142,10 +152,8 @@ TEST_F(ObsFrames, APresetChosenAppliesAndTheSettingsSaveAsOne) {
     std::ofstream(folder / "bold.preset") << "# wide red lines\nline width=7\nzoom factor=3\ncolor=#ff0000\n";
     START_OBS_OR_SKIP(scratch);
     const auto samples = obstest::swingSamples(48000);
-    obs_source_t* music = obstest::makeSoundSource("music");
-    obs_data_t* settings = settingsOf("music", 160, 120, {{"zoom_factor", 2}, {"line_width", 3}});
-    obs_source_t* lum = obstest::makeLumSource("lum_gyrotrail", "figure", settings);
-    obs_data_release(settings);
+    auto [music, lum] = presetFigure();
+    obs_data_t* settings = nullptr;
     {
         obstest::FrameCatcher catcher(lum);
         const uint64_t begin = os_gettime_ns();
@@ -208,10 +216,8 @@ TEST_F(ObsFrames, OnlyAPresetOfTheListIsRead) {
     std::ofstream(elsewhere) << "line width=9\nzoom factor=5\n";
     START_OBS_OR_SKIP(scratch);
     const auto samples = obstest::swingSamples(48000);
-    obs_source_t* music = obstest::makeSoundSource("music");
-    obs_data_t* settings = settingsOf("music", 160, 120, {{"zoom_factor", 2}, {"line_width", 3}});
-    obs_source_t* lum = obstest::makeLumSource("lum_gyrotrail", "figure", settings);
-    obs_data_release(settings);
+    auto [music, lum] = presetFigure();
+    obs_data_t* settings = nullptr;
     {
         // Drawing, so the plug-in is there to take a preset.
         obstest::FrameCatcher catcher(lum);
