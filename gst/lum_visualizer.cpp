@@ -198,7 +198,7 @@ bool startRun(GstElement* element, ElementState& s) {
         return false;
     }
     clearCanvas(s);
-    s.blocks.reset(GST_AUDIO_INFO_RATE(&s.audio), GST_AUDIO_INFO_CHANNELS(&s.audio), GST_VIDEO_INFO_FPS_N(&s.video),
+    s.blocks.reset(GST_AUDIO_INFO_RATE(&s.audio), channelPositionsOf(s.audio), GST_VIDEO_INFO_FPS_N(&s.video),
                    GST_VIDEO_INFO_FPS_D(&s.video));
     s.runStart = GST_CLOCK_TIME_NONE;
     s.restartDue = false;
@@ -404,7 +404,7 @@ bool setAudioCaps(GstElement* element, ElementState& s, GstCaps* caps) {
     // New sound parameters begin a new run of blocks.
     if (!s.haveAudio || GST_AUDIO_INFO_RATE(&audio) != GST_AUDIO_INFO_RATE(&s.audio) ||
         GST_AUDIO_INFO_CHANNELS(&audio) != GST_AUDIO_INFO_CHANNELS(&s.audio) ||
-        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_INFO_FORMAT(&s.audio))
+        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_INFO_FORMAT(&s.audio) || channelPositionsOf(audio) != channelPositionsOf(s.audio))
         s.restartDue = true;
     s.audio = audio;
     s.sampleFormat = *sampleFormatOf(GST_AUDIO_INFO_FORMAT(&audio));

@@ -20,6 +20,8 @@
 #include "live/live_run.h"
 #include "live/settings_mirror.h"
 #include "obs/frame_alpha.h"
+#include "obs/preset_choice.h"
+#include "obs/speaker_layout.h"
 #include "rules/defaults.h"
 #include "rules/presets.h"
 
@@ -321,6 +323,10 @@ bool presetChosen(void* param, obs_properties_t*, obs_property_t*, obs_data_t* s
     if (param == nullptr || file.empty()) return false;
     auto& s = *static_cast<LumSource*>(param);
     obs_data_set_string(settings, presetKey, "");
+    if (!isListedPreset(file, lumhost::presetFolders(presetSetting(), lumhost::presetPluginName(s.plugin->file)))) {
+        blog(LOG_WARNING, "[lum-obs] '%s': %s is not a preset of the list; not applied", nameOf(s), file.c_str());
+        return true;
+    }
     try {
         const auto text = lumhost::readPreset(file);
         std::vector<std::string> notes;
@@ -404,6 +410,8 @@ void* create(obs_data_t* settings, obs_source_t* source) {
     if (obs_get_audio_info(&audio)) {
         options.rate = static_cast<int>(audio.samples_per_sec);
         options.channels = static_cast<int>(get_audio_channels(audio.speakers));
+        // OBS orders its channels its own way: the downmix takes each by where it stands.
+        options.positions = speakerPositions(audio.speakers);
     }
     s->channels = options.channels;
     s->rate = options.rate;

@@ -38,9 +38,17 @@ void makeSoundBlock(const float* interleaved, std::size_t count, int channels, B
 }
 
 void BlockCutter::reset(int sampleRate, int channels, int fpsNumerator, int fpsDenominator, BlockLayout layout) {
+    reset(sampleRate, usualPositions(std::max(channels, 1)), fpsNumerator, fpsDenominator, layout);
+}
+
+void BlockCutter::reset(int sampleRate, std::vector<ChannelPosition> positions, int fpsNumerator, int fpsDenominator,
+                        BlockLayout layout) {
+    if (positions.empty()) positions = usualPositions(1);
     rate_ = std::max(sampleRate, 1);
-    channels_ = std::max(channels, 1);
+    positions_ = std::move(positions);
+    channels_ = static_cast<int>(positions_.size());
     mixed_ = mixedChannels(channels_);
+    unmixed_ = passesUnmixed(positions_);
     fpsNumerator_ = std::max(fpsNumerator, 1);
     fpsDenominator_ = std::max(fpsDenominator, 1);
     layout_ = layout;
@@ -72,19 +80,19 @@ void BlockCutter::compact() {
 
 void BlockCutter::push(const float* interleaved, std::size_t frames) {
     compact();
-    mixDown(interleaved, frames, channels_, samples_);
+    mixDown(interleaved, frames, positions_, samples_);
 }
 
 void BlockCutter::pushConverted(const std::function<void(std::vector<float>&)>& convert) {
     compact();
-    if (channels_ <= 2) {
+    if (unmixed_) {
         convert(samples_);
         return;
     }
-    // Wider sound waits in wide_ for the mix.
+    // Sound to mix waits in wide_ for the mix.
     wide_.clear();
     convert(wide_);
-    mixDown(wide_.data(), wide_.size() / static_cast<std::size_t>(channels_), channels_, samples_);
+    mixDown(wide_.data(), wide_.size() / static_cast<std::size_t>(channels_), positions_, samples_);
 }
 
 void BlockCutter::push(const void* interleaved, std::size_t frames, SampleFormat format) {
