@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -52,11 +53,12 @@ public:
         }
         expected_ = stamp + lumlive::soundTime(static_cast<int64_t>(frames), rate);
     }
-    // From any thread.
+    // From any thread. Before the source's first sound there is no clock to
+    // be behind on (the figure runs on silence, paced by the wall clock).
     int64_t now() {
         const int64_t system = static_cast<int64_t>(os_gettime_ns());
         std::lock_guard lock(lock_);
-        return anchored_ ? anchorStamp_ + (system - anchorSystem_) : system;
+        return anchored_ ? anchorStamp_ + (system - anchorSystem_) : std::numeric_limits<int64_t>::min() / 2;
     }
     // Another source: its clock is anchored afresh.
     void forget() {
