@@ -37,6 +37,10 @@ const SourceDescription& descriptionOf(void* typeData) { return *static_cast<con
 // as it is heard, stamped on its own clock (a Media Source on its file's
 // timeline, a capture on the system clock), so this is where its sound is
 // now; sound handed over ahead (a test's burst) is ahead of it, not behind.
+// The sound that came while the plug-in was still loading (a Windows module's
+// bridge takes seconds under Wine) is all drawn, as it always was: nothing is
+// behind until the first picture has come and the pictures have caught up
+// with what had been handed over by then.
 class SourceClock {
 public:
     // On OBS's audio thread: `frames` at `rate` stamped `stamp` came now.
@@ -53,12 +57,21 @@ public:
         }
         expected_ = stamp + lumlive::soundTime(static_cast<int64_t>(frames), rate);
     }
+    // On the run's thread: a picture of the block dated `date`, `period` long.
+    void pictured(int64_t date, int64_t period) {
+        std::lock_guard lock(lock_);
+        if (!pictured_) {
+            pictured_ = true;
+            loadedAfter_ = anchored_ ? expected_ : std::numeric_limits<int64_t>::min() / 2;
+        }
+        caughtUp_ = caughtUp_ || date + 2 * period >= loadedAfter_;
+    }
     // From any thread. Before the source's first sound there is no clock to
     // be behind on (the figure runs on silence, paced by the wall clock).
     int64_t now() {
         const int64_t system = static_cast<int64_t>(os_gettime_ns());
         std::lock_guard lock(lock_);
-        return anchored_ ? anchorStamp_ + (system - anchorSystem_) : std::numeric_limits<int64_t>::min() / 2;
+        return anchored_ && caughtUp_ ? anchorStamp_ + (system - anchorSystem_) : std::numeric_limits<int64_t>::min() / 2;
     }
     // Another source: its clock is anchored afresh.
     void forget() {
@@ -70,6 +83,8 @@ private:
     std::mutex lock_;
     bool anchored_ = false;
     int64_t anchorStamp_ = 0, anchorSystem_ = 0, expected_ = 0;
+    bool pictured_ = false, caughtUp_ = false;
+    int64_t loadedAfter_ = 0;  // where the sound handed over had come to at the first picture
 };
 
 // One source: OBS's glue around a live run of its own copy of the plug-in.
@@ -81,6 +96,7 @@ struct LumSource {
     int channels = 2;  // OBS's, as the capture callback hands them
     int rate = 48000;
     int64_t jumpLimit = 0;
+    int64_t period = 0;  // of a frame, ns
     SourceClock clock;
     lumlive::CanvasLimit limit{};
 
@@ -274,6 +290,7 @@ void showPicture(LumSource& s, const lumlive::Picture& picture) {
     if (!named) named = pthread_setname_np(pthread_self(), "lum-obs draw") == 0;
     s.lastRun = picture.run;
     s.lastDate = static_cast<uint64_t>(picture.date);
+    s.clock.pictured(picture.date, s.period);
     try {
         output(s, picture.pixels, picture.width, picture.height, static_cast<uint64_t>(picture.date), picture.run, picture.frame);
     } catch (const std::bad_alloc&) {
@@ -426,6 +443,7 @@ void* create(obs_data_t* settings, obs_source_t* source) {
         options.fpsNum = static_cast<int>(video.fps_num);
         options.fpsDen = static_cast<int>(video.fps_den);
     }
+    s->period = 1000000000LL * options.fpsDen / options.fpsNum;
     // The settings stored with the source, sent after lumInit.
     for (const auto& setting : s->plugin->settings) {
         const int32_t value = settingValue(setting, settings);
