@@ -64,7 +64,8 @@ public:
             pictured_ = true;
             loadedAfter_ = anchored_ ? expected_ : std::numeric_limits<int64_t>::min() / 2;
         }
-        caughtUp_ = caughtUp_ || date + 2 * period >= loadedAfter_;
+        // The block that ends where the sound had come to (give or take a nanosecond of rounding).
+        caughtUp_ = caughtUp_ || date + period + period / 2 >= loadedAfter_;
     }
     // From any thread. Before the source's first sound there is no clock to
     // be behind on (the figure runs on silence, paced by the wall clock).

@@ -1,6 +1,7 @@
 // Windows modules as sources, hosted through the bridge under Wine: one
 // draws lumhost's frames; one that crashes or hangs while drawing leaves a
-// line in OBS's log and a black source, and OBS goes on.
+// line in OBS's log and a black source, OBS goes on, and the module is
+// loaded again after a back-off and draws again.
 #include <gtest/gtest.h>
 #include <util/platform.h>
 
@@ -117,7 +118,15 @@ TEST_P(ObsBridgeFailure, LeavesALogLineABlackSourceAndOBSRunning) {
     const std::size_t before = drawn.count();
     obstest::sendSound(music, samples, 48000, 96000, os_gettime_ns());
     EXPECT_GE(drawn.waitFor(before + 20).size(), before + 20);
-    EXPECT_EQ(failed.count(), 30u) << "one black frame, then nothing more from the failed source";
+    EXPECT_EQ(failed.count(), 30u) << "one black frame, then nothing more until it is loaded again";
+    // Loaded again after a second's back-off (its bridge anew), it draws again in a run of its own.
+    const long long failedRun = frames[28].run;
+    std::size_t again = 0;
+    for (int tries = 0; tries < 60 && again == 0; ++tries) {
+        obstest::sendSound(music, samples, 0, 4800, os_gettime_ns());
+        again = failed.waitForRun(1, 0.5, failedRun).size();
+    }
+    EXPECT_EQ(again, 1u) << "the failed module drew again after the back-off";
     obs_source_release(healthy);
     obs_source_release(failing);
     obs_source_release(music);
