@@ -186,6 +186,21 @@ TEST_F(RawInput, AnHourFromAPipeGivesExactlyItsBlocks) {
     EXPECT_NE(readFile(scratch.path("err.txt")).find("rendered 60 frames"), std::string::npos);
 }
 
+// Play ends with its sound: a writer that stops part way into a block (12
+// and a half blocks of 48 kHz mono at 60 fps) ends the window as 12 whole
+// blocks do, the half shown as a short last block, as a render shows it.
+TEST_F(RawInput, PlayEndsWhenTheSoundStopsMidBlock) {
+    for (const auto& [bytes, blocks] : {std::pair{19200, 12}, std::pair{20000, 13}}) {
+        writeZeros("in.raw", static_cast<std::size_t>(bytes));
+        const int status = runShell(scratch, "env DISPLAY= WAYLAND_DISPLAY= SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "
+                                             "ASAN_OPTIONS=detect_leaks=0 timeout 10 " + quoted(LUMHOST_PATH) +
+                                                 " play --input in.raw --input-format s16le:48000:1 --size 64x48 2>err.txt");
+        const auto err = readFile(scratch.path("err.txt"));
+        EXPECT_EQ(status, 0) << bytes << " bytes (124: still running after 10 s)\n" << err;
+        EXPECT_NE(err.find("lumhost: " + std::to_string(blocks) + " blocks shown"), std::string::npos) << bytes << " bytes\n" << err;
+    }
+}
+
 TEST_F(RawInput, BadInputsAreRefusedWithoutOutput) {
     std::filesystem::create_directory(scratch.path("folder"));
     for (const auto& [args, cause] : std::vector<std::pair<std::vector<std::string>, std::string>>{
