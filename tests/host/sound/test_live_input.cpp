@@ -95,6 +95,23 @@ TEST_F(Capture, ALostServerEndsTheRunKeepingWhatWasRecorded) {
     EXPECT_GT(std::atof(probe(scratch.path("rec.mkv"), "", "format=duration").c_str()), 0.5);
 }
 
+// The window's run ends too when its device is lost, whatever part of a
+// block the device had sent: one line, exit 1.
+TEST_F(Capture, ALostServerEndsPlay) {
+    std::ofstream(scratch.path("run.sh")) << "DISPLAY= WAYLAND_DISPLAY= SDL_VIDEODRIVER=offscreen " +
+                                                 lumhostLine("play --capture --size 64x48 -q 2>err.txt &") +
+                                                 "\necho $! >pid.txt\nwait $!\necho $? >status.txt\n";
+    ASSERT_EQ(runShell(scratch, "sh run.sh &"), 0);
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    server.kill();
+    for (int i = 0; i < 100 && readFile(scratch.path("status.txt")).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(readFile(scratch.path("status.txt")), "1\n") << "still running 10 s after its device went";
+    EXPECT_NE(readFile(scratch.path("err.txt")).find("lumhost: the capture device 'Monitor of lumtest' is gone\n"), std::string::npos)
+        << readFile(scratch.path("err.txt"));
+    if (readFile(scratch.path("status.txt")).empty()) runShell(scratch, "kill -INT $(cat pid.txt)");
+}
+
 TEST_F(Capture, PlayShowsTheMonitorLiveWithoutPlayingItBack) {
     ASSERT_TRUE(server.play(scratch.path("moving.wav"), "lumtest"));
     // The window's own sound output would be a second stream into the sink.
