@@ -320,6 +320,11 @@ int openVisual(vlc_object_t* object) {
                 fpsOption, fps, maxSide, lumrules::minFps, lumrules::maxFps);
         return VLC_EGENERIC;
     }
+    // Blocks are cut at --lum-fps: one above the sound's sample rate would leave some without sound.
+    if (!lumrules::frameRateFits(static_cast<int>(filter->fmt_in.audio.i_rate), fps)) {
+        msg_Err(filter, "--%s: %s", fpsOption, lumrules::frameRateTooHigh(static_cast<int>(filter->fmt_in.audio.i_rate), fps).c_str());
+        return VLC_EGENERIC;
+    }
     try {
         loadPlugin(filter, *s);
     } catch (const std::exception& error) {
