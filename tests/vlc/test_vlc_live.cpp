@@ -1,0 +1,132 @@
+// VLC playing is live: a plug-in slower than the frame rate costs pictures,
+// never their timing, and one that hangs costs the pictures only (the sound
+// plays on, memory stays flat, VLC closes). Judged at what VLC shows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include "rules/block_cutter.h"
+#include "sound_files.h"
+#include "vlc_session.h"
+#include "vlc_sounds.h"
+
+namespace {
+
+using vlctest::PlayOptions;
+
+constexpr int rate = 48000;
+constexpr int fps = 60;
+constexpr double seconds = 4.0;
+constexpr int width = 16, height = 8;
+
+// A rising ramp: each block's bytes add up to more than the block before,
+// so the test plug-in's picture of a block says which block it was.
+std::string rampSound(const hosttest::Scratch& scratch) {
+    const auto path = scratch.path("ramp.wav");
+    const long frames = std::lround(seconds * rate);
+    hosttest::writeSound(path, rate, 1, frames,
+                         [frames](long frame, int) { return static_cast<float>(-0.8 + 1.6 * static_cast<double>(frame) / frames); });
+    return path;
+}
+
+uint32_t pixel(const std::string& picture, int index) {
+    uint32_t value = 0;
+    std::memcpy(&value, picture.data() + 4 * index, 4);
+    return value;
+}
+
+// The test plug-in writes the block's byte sum and length into pixels 1 and 2.
+std::pair<uint32_t, uint32_t> blockOf(const std::string& picture) { return {pixel(picture, 1), pixel(picture, 2)}; }
+
+PlayOptions pacedPictures(const std::string& settings) {
+    PlayOptions options;
+    options.args = {"--lum-plugin=" PACED_PLUGIN_PATH, "--lum-width=" + std::to_string(width), "--lum-height=" + std::to_string(height),
+                    "--lum-fps=" + std::to_string(fps), "--lum-set=" + settings};
+    options.width = width;
+    options.height = height;
+    options.rate = rate;
+    options.environment = {"LUM_PATH="};
+    return options;
+}
+
+// When amem was given sample frame `sample` of the file.
+int64_t heardAt(const vlctest::Played& played, int64_t sample) {
+    for (const auto& block : played.sound) {
+        if (sample < block.count) return block.pts + sample * 1000000 / rate;
+        sample -= block.count;
+    }
+    return -1;
+}
+
+// Growth of the heap from a second into the sound to its end, in bytes.
+long long heapGrowth(const vlctest::Played& played) {
+    if (played.heapInUse.empty()) return 0;
+    const auto from = played.heapInUse.front().first + 1000000;
+    const auto first = std::find_if(played.heapInUse.begin(), played.heapInUse.end(), [&](const auto& at) { return at.first >= from; });
+    if (first == played.heapInUse.end()) return 0;
+    return static_cast<long long>(played.heapInUse.back().second) - static_cast<long long>(first->second);
+}
+
+// 18 ms a picture at 60 fps: some blocks are left out, those shown are shown
+// with their sound, and the pictures never stop.
+TEST(VlcLive, APluginSlowerThanTheFrameRateIsShownWithItsSound) {
+    hosttest::Scratch scratch;
+    const auto sound = rampSound(scratch);
+    const auto reference = vlctest::lumhostFrames(scratch, sound, width, height, fps, {"--plugin", PACED_PLUGIN_PATH});
+    ASSERT_EQ(reference.size(), static_cast<std::size_t>(seconds * fps));
+    std::map<std::pair<uint32_t, uint32_t>, int64_t> blocks;
+    for (std::size_t i = 0; i < reference.size(); ++i) blocks.emplace(blockOf(reference[i]), static_cast<int64_t>(i));
+    ASSERT_EQ(blocks.size(), reference.size()) << "every block must be told apart by its sum";
+
+    const auto played = vlctest::play(sound, pacedPictures("Sleep=18"));
+    EXPECT_TRUE(played.ended);
+    EXPECT_EQ(played.soundFrames, std::lround(seconds * rate));
+    std::vector<int64_t> offsets;
+    int64_t last = -1;
+    int64_t longestGap = 0;
+    for (std::size_t p = 0; p < played.pictures.size(); ++p) {
+        const auto found = blocks.find(blockOf(played.pictures[p]));
+        ASSERT_NE(found, blocks.end()) << "picture " << p << " is of no block of the sound";
+        EXPECT_GT(found->second, last) << "picture " << p << " is of a block before the last shown";
+        last = found->second;
+        offsets.push_back(played.shownAt[p] - heardAt(played, lumrules::frameStart(found->second, rate, fps)));
+        if (p > 0) longestGap = std::max(longestGap, played.shownAt[p] - played.shownAt[p - 1]);
+    }
+    ASSERT_GE(played.pictures.size(), reference.size() / 3) << "fewer than a third of the blocks were shown";
+    std::sort(offsets.begin(), offsets.end());
+    const auto ninetieth = offsets[offsets.size() * 9 / 10];
+    std::printf("%zu of %zu blocks shown; picture after its sound: %lld us earliest, %lld us median, %lld us at 90%%, %lld us latest; "
+                "longest gap %lld us\n",
+                played.pictures.size(), reference.size(), static_cast<long long>(offsets.front()),
+                static_cast<long long>(offsets[offsets.size() / 2]), static_cast<long long>(ninetieth),
+                static_cast<long long>(offsets.back()), static_cast<long long>(longestGap));
+    EXPECT_GT(offsets.front(), -15000) << "a picture came before its sound";
+    // Three frame periods, and a margin for a loaded machine.
+    EXPECT_LT(ninetieth, 100000) << "a tenth of the pictures came more than 100 ms after their sound";
+    EXPECT_LT(longestGap, 500000) << "the pictures stopped for half a second";
+}
+
+// A plug-in that never returns from its fifth frame: the sound plays to its
+// end, the module holds on to nothing more while it does, and VLC closes.
+TEST(VlcLive, AHangingPluginCostsThePicturesOnly) {
+    hosttest::Scratch scratch;
+    const auto sound = rampSound(scratch);
+    const auto played = vlctest::play(sound, pacedPictures("Hang at=5"));
+    EXPECT_TRUE(played.ended);
+    EXPECT_EQ(played.soundFrames, std::lround(seconds * rate));
+    EXPECT_LE(played.pictures.size(), 4u);
+    const auto growth = heapGrowth(played);
+    std::printf("heap grew %lld bytes over the last %.1f s of sound; closing took %.3f s\n", growth, seconds - 1,
+                played.closingSeconds);
+    // Each block is 800 bytes: a queue of them grows by 48 kB a second.
+    EXPECT_LT(growth, 48000) << "the heap grew while the plug-in hung";
+    ASSERT_GE(played.closingSeconds, 0) << "VLC did not close within ten seconds";
+    EXPECT_LT(played.closingSeconds, 5.0);
+}
+
+}  // namespace
