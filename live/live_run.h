@@ -120,6 +120,10 @@ struct Options {
     std::function<void(LogLevel, const std::string&)> log;
 };
 
+// Nanoseconds of `samples` sample frames at `rate`, exact to the nanosecond
+// below and without overflow however long a run lasts.
+int64_t soundTime(int64_t samples, int rate);
+
 // The largest canvas a plug-in of this file can draw on: a Windows module
 // through the bridge is limited by the bridge's private display.
 struct CanvasLimit {

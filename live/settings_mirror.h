@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rules/param_text.h"
@@ -39,7 +40,7 @@ private:
 };
 
 // A preset's text applied to the mirror (all or nothing, as lumhost applies
-// one); the (id, value) pairs that changed, to hand to the run. Throws
+// one); the (id, value) pairs it names, as applied, to hand to the run. Throws
 // lumrules::RuleError for a bad preset.
 std::vector<std::pair<uint32_t, int32_t>> applyPresetText(SettingsMirror& mirror, const std::string& text, const std::string& source,
                                                           std::vector<std::string>* notes = nullptr);

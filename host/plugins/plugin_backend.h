@@ -20,6 +20,9 @@ public:
     virtual int32_t getParamInfo(uint32_t id, LumParamInfo* record, std::size_t size) = 0;
     virtual int32_t setParamInfo(uint32_t id, LumParamInfo* record, std::size_t size) = 0;
     virtual int32_t displaySoundData(LumCanvas* canvas, const void* data, uint32_t length) = 0;
+    // From another thread: makes a call that hangs in the plug-in return (with
+    // an error) where that can be done; an in-process plug-in cannot be.
+    virtual void abandon() {}
 };
 
 }  // namespace lumhost

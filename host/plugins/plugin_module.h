@@ -45,6 +45,8 @@ public:
     int32_t displaySoundData(LumCanvas* canvas, const void* data, uint32_t length) const {
         return backend_->displaySoundData(canvas, data, length);
     }
+    // From another thread, while a call hangs: see PluginBackend::abandon.
+    void abandon() const { backend_->abandon(); }
 
 private:
     std::string path_;

@@ -5,6 +5,7 @@
  *   pixel 1: the sum of the block's bytes, as signed 8-bit values
  *   pixel 2: the block's length
  *   pixel 3: runs started (lumStart calls since load)
+ *   pixels 4 and 5: the two settings
  * Settings: "Sleep" (id 10), milliseconds a frame, 0 to 10000; "Hang at"
  * (id 11), the frame of a run at which it never returns, 0 for never. */
 #include <stdint.h>
@@ -82,5 +83,9 @@ EXPORT int32_t lumDisplaySoundData(LumWindow window, const void* data, uint32_t 
     canvas->pixels[1] = (uint32_t)sum;
     canvas->pixels[2] = length;
     canvas->pixels[3] = runs;
+    if (canvas->width * canvas->height >= 6) {
+        canvas->pixels[4] = (uint32_t)sleepMs;
+        canvas->pixels[5] = (uint32_t)hangAt;
+    }
     return 1;
 }

@@ -1,0 +1,652 @@
+#include "live/live_run.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "host/bridge/bridge_protocol.h"
+#include "host/plugins/plugin_file.h"
+#include "host/plugins/plugin_module.h"
+#include "host/plugins/plugin_params.h"
+#include "rules/block_cutter.h"
+
+namespace lumlive {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::duration_cast;
+
+constexpr int64_t nsPerSecond = 1000000000;
+
+// Nanoseconds of `samples` at `rate`, without overflow for any run length
+// (samples x 10^9 passes 2^63 after 53 hours at 48 kHz).
+int64_t samplesToNs(int64_t samples, int rate) {
+    const int64_t seconds = samples / rate;
+    const int64_t rest = samples % rate;
+    return seconds * nsPerSecond + rest * nsPerSecond / rate;
+}
+
+int64_t nsToSamples(int64_t ns, int rate) {
+    const int64_t seconds = ns / nsPerSecond;
+    const int64_t rest = ns % nsPerSecond;
+    return seconds * rate + rest * rate / nsPerSecond;
+}
+
+int64_t wallNs() { return duration_cast<Nanoseconds>(Clock::now().time_since_epoch()).count(); }
+
+std::string secondsText(Nanoseconds wait) {
+    const auto ms = duration_cast<std::chrono::milliseconds>(wait).count();
+    if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
+    return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
+}
+
+struct Block {
+    std::vector<int8_t> bytes;
+    int64_t date = 0;
+    long long generation = 0;
+};
+
+// One drawing thread and the plug-in it loaded. The thread holds it too, so a
+// thread left hanging in the plug-in keeps its module, its canvas and this.
+struct Worker {
+    std::atomic<bool> abandoned{false};
+    std::atomic<int64_t> callStarted{0};  // wallNs() when a call into the plug-in began; 0 between calls
+    std::mutex moduleLock;                // the module's life, against abandon() from another thread
+    std::unique_ptr<lumhost::PluginModule> module;
+    std::vector<uint32_t> canvas;
+    int width = 0, height = 0;
+    bool tooLarge = false;     // the size is more than the plug-in can draw: nothing is drawn
+    bool running = false;      // between lumStart and lumEnd
+    long long generation = 0;  // the run the plug-in is in
+    int64_t frame = 0;
+    long long run = 0;
+};
+
+}  // namespace
+
+struct LiveRun::Shared {
+    Options o;
+    Nanoseconds period{0};
+    Nanoseconds maxBehind{0};
+    CanvasLimit limit{};
+
+    // Everything below, but for what the drawing thread keeps in its Worker.
+    // Never held while the plug-in is called.
+    mutable std::mutex lock;
+    std::condition_variable wake;       // the drawing thread: blocks, settings, stop
+    std::condition_variable drawnWake;  // hosts waiting for room or for every block drawn
+    std::condition_variable tick;       // the keeper
+
+    // The sound, cut into blocks.
+    lumrules::BlockCutter cutter;
+    std::vector<int8_t> cut;
+    bool anchored = false;
+    int64_t anchorDate = 0;    // sample `anchorSample` of the run is heard then
+    int64_t anchorSample = 0;
+    int64_t pushed = 0;        // sample frames pushed in this run
+    int64_t presentDate = 0;   // the newest sound's end, on the host's clock ...
+    int64_t presentWall = 0;   // ... and when it came
+    int64_t lastSoundWall = 0; // when the host's own sound last came (0: never)
+    std::vector<float> zeros;
+    long long generation = 1;
+
+    std::deque<Block> blocks;
+    long long queued = 0, handled = 0;  // blocks taken in, and drawn or dropped
+    bool dropNoted = false;
+    bool dropLineDue = false;
+
+    std::vector<std::pair<uint32_t, int32_t>> values;   // every setting the host has sent, latest last
+    std::vector<std::pair<uint32_t, int32_t>> pending;  // for the plug-in before its next frame
+    int width = 0, height = 0;
+    bool resized = false;
+
+    std::shared_ptr<Worker> worker;  // the one drawing now, if any
+    bool failed = false;
+    std::string failure;
+    int failures = 0;
+    bool recovering = false;  // loaded again after a failure
+    int64_t retryAt = 0;      // wallNs(); 0: no retry due
+    long long drawn = 0, dropped = 0, runs = 0;
+
+    bool stopping = false;
+    std::thread keeper;
+
+    // The host's callbacks, one at a time and never after stop().
+    std::mutex deliverLock;
+    bool closed = false;
+
+    void log(LogLevel level, const std::string& line) {
+        std::lock_guard guard(deliverLock);
+        if (!closed && o.log) o.log(level, line);
+    }
+};
+
+namespace {
+
+using Shared = LiveRun::Shared;
+
+int64_t dateOf(const Shared& s, int64_t sample) { return s.anchorDate + samplesToNs(sample - s.anchorSample, s.o.rate); }
+
+// The host's present on its sound clock.
+int64_t presentOf(const Shared& s) {
+    if (s.o.now) return s.o.now();
+    return s.presentDate + (wallNs() - s.presentWall);
+}
+
+// With the lock held: blocks cut from what was pushed, dated at their sound.
+void cutBlocks(Shared& s, bool atEnd) {
+    for (;;) {
+        const int64_t first = s.cutter.frameStartSample(s.cutter.frame());
+        if (!s.cutter.cut(s.cut, atEnd)) break;
+        s.blocks.push_back(Block{s.cut, dateOf(s, first), s.generation});
+        ++s.queued;
+    }
+}
+
+// With the lock held: on a live host, the blocks already too far behind its
+// present are dropped, the newest always kept.
+void dropLate(Shared& s) {
+    if (!s.o.live || s.blocks.size() < 2) return;
+    const int64_t oldest = presentOf(s) - s.maxBehind.count();
+    std::size_t dropped = 0;
+    while (s.blocks.size() > 1 && s.blocks.front().date < oldest) {
+        s.blocks.pop_front();
+        ++dropped;
+    }
+    if (dropped == 0) return;
+    s.dropped += static_cast<long long>(dropped);
+    s.handled += static_cast<long long>(dropped);
+    s.drawnWake.notify_all();
+    // Said once, by the drawing thread (never with the lock held); the count
+    // is in the status and in the line at the end.
+    if (!s.dropNoted) s.dropNoted = s.dropLineDue = true;
+}
+
+// With the lock held: the anchor follows the host's timestamps where they
+// jump from where the sound was expected.
+void anchor(Shared& s, int64_t timestamp) {
+    const int64_t expected = dateOf(s, s.pushed);
+    const int64_t off = timestamp > expected ? timestamp - expected : expected - timestamp;
+    if (!s.anchored || off > s.o.jumpLimit.count()) {
+        s.anchored = true;
+        s.anchorDate = timestamp;
+        s.anchorSample = s.pushed;
+    }
+}
+
+void tookSound(Shared& s, std::size_t frames, bool silence) {
+    s.pushed += static_cast<int64_t>(frames);
+    s.presentDate = dateOf(s, s.pushed);
+    s.presentWall = wallNs();
+    if (!silence) s.lastSoundWall = s.presentWall;
+}
+
+// Waits, on a host that is not live, until the drawing thread has room.
+void waitForRoom(Shared& s, std::unique_lock<std::mutex>& held) {
+    constexpr std::size_t room = 16;
+    if (s.o.live) return;
+    s.drawnWake.wait(held, [&] { return s.stopping || s.worker == nullptr || s.failed || s.blocks.size() < room; });
+}
+
+// ---- the drawing thread
+
+void deliverNothing(Shared& s, int width, int height) {
+    std::lock_guard guard(s.deliverLock);
+    if (!s.closed && s.o.onNothing) s.o.onNothing(width, height);
+}
+
+// The plug-in failed (it threw, crashed, hung, or could not be loaded): one
+// line, nothing shown, and a new load after a back-off.
+void failed(Shared& s, const std::shared_ptr<Worker>& worker, const std::string& what) {
+    int width = 0, height = 0;
+    std::string line;
+    {
+        std::lock_guard guard(s.lock);
+        if (s.worker != worker) return;
+        s.worker.reset();
+        s.failed = true;
+        s.failure = what;
+        ++s.failures;
+        s.handled += static_cast<long long>(s.blocks.size());
+        s.blocks.clear();
+        s.generation++;
+        s.drawnWake.notify_all();
+        width = s.width;
+        height = s.height;
+        if (s.failures > s.o.retries) {
+            s.retryAt = 0;
+            line = s.o.pluginFile + ": " + what + "; nothing is shown (given up after " + std::to_string(s.failures) + " failures)";
+        } else {
+            Nanoseconds wait = s.o.firstRetry;
+            for (int i = 1; i < s.failures && wait < s.o.lastRetry; ++i) wait *= 2;
+            wait = std::min(wait, s.o.lastRetry);
+            s.retryAt = wallNs() + wait.count();
+            line = s.o.pluginFile + ": " + what + "; nothing is shown; loaded again in " + secondsText(wait);
+        }
+    }
+    s.log(LogLevel::warning, line);
+    deliverNothing(s, width, height);
+}
+
+// A call into the plug-in, timed for the keeper.
+template <typename Call>
+void timed(Worker& worker, Call&& call) {
+    worker.callStarted = wallNs();
+    try {
+        call();
+    } catch (...) {
+        worker.callStarted = 0;
+        throw;
+    }
+    worker.callStarted = 0;
+}
+
+bool newCanvas(Shared& s, Worker& w, int width, int height) {
+    w.width = width;
+    w.height = height;
+    w.tooLarge = width > s.limit.width || height > s.limit.height;
+    w.canvas.clear();
+    w.canvas.shrink_to_fit();
+    if (w.tooLarge) {
+        s.log(LogLevel::warning, s.o.pluginFile + ": a canvas of " + std::to_string(width) + "x" + std::to_string(height) +
+                                     " is more than it can draw (at most " + std::to_string(s.limit.width) + "x" +
+                                     std::to_string(s.limit.height) + "); nothing is shown");
+        deliverNothing(s, width, height);
+        return false;
+    }
+    w.canvas.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+    return true;
+}
+
+void loadPlugin(Shared& s, Worker& w, const std::vector<std::pair<uint32_t, int32_t>>& values) {
+    timed(w, [&] {
+        auto module = std::make_unique<lumhost::PluginModule>(s.o.pluginFile, lumhost::ModuleSharing::ownCopy);
+        {
+            std::lock_guard guard(w.moduleLock);
+            w.module = std::move(module);
+        }
+        lumhost::initPlugin(*w.module);
+        for (const auto& [id, value] : values) lumhost::setParam(*w.module, id, value);
+    });
+}
+
+void letGo(Worker& w) {
+    std::unique_ptr<lumhost::PluginModule> module;
+    {
+        std::lock_guard guard(w.moduleLock);
+        module = std::move(w.module);
+    }
+    module.reset();
+}
+
+void drawLoop(std::shared_ptr<Shared> shared, std::shared_ptr<Worker> worker) {
+    Shared& s = *shared;
+    Worker& w = *worker;
+    std::vector<std::pair<uint32_t, int32_t>> settings;
+    int width = 0, height = 0;
+    {
+        std::lock_guard guard(s.lock);
+        settings = s.values;
+        s.pending.clear();
+        width = s.width;
+        height = s.height;
+        s.resized = false;
+    }
+    try {
+        loadPlugin(s, w, settings);
+        newCanvas(s, w, width, height);
+    } catch (const std::bad_alloc&) {
+        failed(s, worker, "a canvas of " + std::to_string(width) + "x" + std::to_string(height) + " cannot be had");
+        letGo(w);
+        return;
+    } catch (const std::exception& error) {
+        failed(s, worker, error.what());
+        letGo(w);
+        return;
+    }
+    bool recovered = false;
+    {
+        std::lock_guard guard(s.lock);
+        if (s.worker == worker && s.recovering) {
+            recovered = true;
+            s.recovering = false;
+            s.failed = false;
+            s.failure.clear();
+        }
+    }
+    if (recovered) s.log(LogLevel::info, s.o.pluginFile + ": loaded again; drawing");
+
+    for (;;) {
+        Block block;
+        bool haveBlock = false;
+        bool dropLine = false;
+        {
+            std::unique_lock held(s.lock);
+            s.wake.wait(held, [&] { return s.stopping || w.abandoned || !s.blocks.empty() || !s.pending.empty() || s.resized; });
+            if (s.stopping || w.abandoned) break;
+            settings.swap(s.pending);
+            s.pending.clear();
+            if (s.resized) {
+                width = s.width;
+                height = s.height;
+                s.resized = false;
+            }
+            dropLate(s);
+            std::swap(dropLine, s.dropLineDue);
+            if (!s.blocks.empty()) {
+                block = std::move(s.blocks.front());
+                s.blocks.pop_front();
+                haveBlock = true;
+            }
+        }
+        if (dropLine)
+            s.log(LogLevel::warning, s.o.pluginFile + ": cannot keep up with the sound; blocks are dropped to stay in step");
+        bool drawn = false;
+        try {
+            for (const auto& [id, value] : settings)
+                timed(w, [&] { lumhost::setParam(*w.module, id, value); });
+            settings.clear();
+            if (width != w.width || height != w.height) newCanvas(s, w, width, height);
+            if (haveBlock && !w.tooLarge) {
+                if (block.generation != w.generation) {
+                    // A new run: lumEnd of the last, lumStart, a black canvas.
+                    timed(w, [&] {
+                        if (w.running) w.module->end();
+                        w.running = false;
+                        w.module->start();
+                        w.running = true;
+                    });
+                    w.generation = block.generation;
+                    w.frame = 0;
+                    std::fill(w.canvas.begin(), w.canvas.end(), 0u);
+                    std::lock_guard guard(s.lock);
+                    w.run = ++s.runs;
+                }
+                LumCanvas canvas{w.width, w.height, w.width * 4, w.canvas.data()};
+                timed(w, [&] { w.module->displaySoundData(&canvas, block.bytes.data(), static_cast<uint32_t>(block.bytes.size())); });
+                drawn = true;
+            }
+        } catch (const std::bad_alloc&) {
+            failed(s, worker, "a canvas of " + std::to_string(width) + "x" + std::to_string(height) + " cannot be had");
+            break;
+        } catch (const std::exception& error) {
+            if (!w.abandoned) failed(s, worker, error.what());
+            break;
+        }
+        if (w.abandoned) break;
+        if (drawn) {
+            std::lock_guard guard(s.deliverLock);
+            if (!s.closed && !w.abandoned && s.o.onPicture)
+                s.o.onPicture(Picture{w.canvas.data(), w.width, w.height, block.date, w.frame, w.run});
+        }
+        if (drawn) ++w.frame;
+        if (haveBlock) {
+            std::lock_guard guard(s.lock);
+            ++s.handled;
+            if (drawn) ++s.drawn;
+            s.drawnWake.notify_all();
+        }
+    }
+    if (!w.abandoned && w.module && w.running) {
+        try {
+            timed(w, [&] { w.module->end(); });
+        } catch (const std::exception&) {
+            // Ending anyway.
+        }
+    }
+    // A thread that was left to itself and came back lets go of its plug-in too.
+    letGo(w);
+}
+
+void startWorker(const std::shared_ptr<Shared>& shared) {
+    auto worker = std::make_shared<Worker>();
+    shared->worker = worker;
+    std::thread(drawLoop, shared, worker).detach();
+}
+
+// ---- the keeper: watches for hangs, loads a failed plug-in again, and
+// draws silence when the sound stops. It never calls the plug-in but to
+// abandon it, so it cannot hang with it.
+
+void abandonHung(Shared& s, const std::shared_ptr<Worker>& worker) {
+    worker->abandoned = true;
+    {
+        std::lock_guard guard(worker->moduleLock);
+        if (worker->module) worker->module->abandon();
+    }
+    s.wake.notify_all();
+    failed(s, worker, "did not return within " + secondsText(s.o.hangAfter) + " (its thread is left to itself)");
+}
+
+void silence(Shared& s) {
+    if (!s.o.silenceWhenStopped || s.lastSoundWall == 0 || s.failed) return;
+    const int64_t now = wallNs();
+    if (now - s.lastSoundWall < s.o.silenceAfter.count()) return;
+    // Silence fills the time since the sound came last, paced by the wall clock.
+    const int64_t target = s.presentDate + (now - s.presentWall);
+    int64_t missing = target - s.presentDate;
+    if (missing > 4 * s.period.count()) {
+        // The keeper was held up (a suspended machine, a stalled host): skip
+        // ahead rather than draw what was missed.
+        const int64_t skip = missing - s.period.count();
+        s.anchorDate += skip;
+        s.presentDate += skip;
+        missing -= skip;
+    }
+    const int64_t frames = nsToSamples(missing, s.o.rate);
+    if (frames <= 0) return;
+    const auto count = static_cast<std::size_t>(frames) * static_cast<std::size_t>(s.o.channels);
+    if (s.zeros.size() < count) s.zeros.assign(count, 0.0f);
+    s.cutter.push(s.zeros.data(), static_cast<std::size_t>(frames));
+    tookSound(s, static_cast<std::size_t>(frames), true);
+    cutBlocks(s, false);
+    dropLate(s);
+    s.wake.notify_all();
+}
+
+void keep(std::shared_ptr<Shared> shared) {
+    Shared& s = *shared;
+    const auto every = std::clamp<Nanoseconds>(s.period, std::chrono::milliseconds(5), std::chrono::milliseconds(50));
+    std::unique_lock held(s.lock);
+    while (!s.stopping) {
+        s.tick.wait_for(held, every, [&] { return s.stopping; });
+        if (s.stopping) break;
+        const auto worker = s.worker;
+        if (worker) {
+            const int64_t started = worker->callStarted;
+            if (started != 0 && wallNs() - started > s.o.hangAfter.count()) {
+                held.unlock();
+                abandonHung(s, worker);
+                held.lock();
+                continue;
+            }
+        } else if (s.retryAt != 0 && wallNs() >= s.retryAt) {
+            s.retryAt = 0;
+            s.recovering = true;
+            s.generation++;
+            startWorker(shared);
+        }
+        silence(s);
+    }
+}
+
+}  // namespace
+
+int64_t soundTime(int64_t samples, int rate) { return samplesToNs(samples, rate); }
+
+CanvasLimit canvasLimitFor(const std::string& pluginFile) {
+    lumhost::PluginFileKind kind = lumhost::PluginFileKind::other;
+    try {
+        kind = lumhost::identifyPluginFile(pluginFile).kind;
+    } catch (const std::exception&) {
+        // Not readable: it will fail to load, whatever the size.
+    }
+    if (kind == lumhost::PluginFileKind::pe32 || kind == lumhost::PluginFileKind::pe32plus)
+        return {lumbridge::maxWidth, lumbridge::maxHeight};
+    return {16384, 16384};
+}
+
+LiveRun::LiveRun(Options options) : shared_(std::make_shared<Shared>()) {
+    Shared& s = *shared_;
+    s.o = std::move(options);
+    s.o.rate = std::max(1, s.o.rate);
+    s.o.channels = std::max(1, s.o.channels);
+    if (s.o.fpsNum <= 0 || s.o.fpsDen <= 0) {
+        s.o.fpsNum = 60;
+        s.o.fpsDen = 1;
+    }
+    s.period = Nanoseconds(nsPerSecond * s.o.fpsDen / s.o.fpsNum);
+    s.maxBehind = s.o.maxBehind.count() > 0 ? s.o.maxBehind : 2 * s.period;
+    s.limit = canvasLimitFor(s.o.pluginFile);
+    s.cutter.reset(s.o.rate, s.o.channels, s.o.fpsNum, s.o.fpsDen);
+    s.width = s.o.width;
+    s.height = s.o.height;
+    s.values = s.o.settings;
+    s.presentWall = wallNs();
+    // A figure that runs on silence starts on it, until sound comes.
+    if (s.o.silenceWhenStopped) s.lastSoundWall = s.presentWall;
+    std::lock_guard guard(s.lock);
+    startWorker(shared_);
+    s.keeper = std::thread(keep, shared_);
+}
+
+LiveRun::~LiveRun() { stop(); }
+
+void LiveRun::pushPlanar(const void* const* planes, std::size_t frames, lumrules::SampleFormat format, int64_t timestamp) {
+    Shared& s = *shared_;
+    std::unique_lock held(s.lock);
+    if (s.stopping) return;
+    waitForRoom(s, held);
+    anchor(s, timestamp);
+    s.cutter.pushPlanar(planes, frames, format);
+    tookSound(s, frames, false);
+    cutBlocks(s, false);
+    if (s.failed || s.worker == nullptr) {
+        // Nothing draws them: the sound is only counted, for the dates.
+        s.handled += static_cast<long long>(s.blocks.size());
+        s.blocks.clear();
+    }
+    dropLate(s);
+    s.wake.notify_all();
+}
+
+void LiveRun::pushInterleaved(const void* samples, std::size_t frames, lumrules::SampleFormat format, int64_t timestamp) {
+    Shared& s = *shared_;
+    std::unique_lock held(s.lock);
+    if (s.stopping) return;
+    waitForRoom(s, held);
+    anchor(s, timestamp);
+    s.cutter.push(samples, frames, format);
+    tookSound(s, frames, false);
+    cutBlocks(s, false);
+    if (s.failed || s.worker == nullptr) {
+        s.handled += static_cast<long long>(s.blocks.size());
+        s.blocks.clear();
+    }
+    dropLate(s);
+    s.wake.notify_all();
+}
+
+void LiveRun::drain() {
+    Shared& s = *shared_;
+    std::lock_guard guard(s.lock);
+    cutBlocks(s, true);
+    s.wake.notify_all();
+}
+
+void LiveRun::restart() {
+    Shared& s = *shared_;
+    std::lock_guard guard(s.lock);
+    s.cutter.restart();
+    // Silence before the next sound follows on from where the sound was.
+    s.anchored = false;
+    s.pushed = 0;
+    s.anchorSample = 0;
+    s.anchorDate = s.presentDate;
+    s.handled += static_cast<long long>(s.blocks.size());
+    s.blocks.clear();
+    ++s.generation;
+    s.drawnWake.notify_all();
+    s.wake.notify_all();
+}
+
+void LiveRun::set(uint32_t id, int32_t value) {
+    Shared& s = *shared_;
+    std::lock_guard guard(s.lock);
+    auto known = std::find_if(s.values.begin(), s.values.end(), [id](const auto& setting) { return setting.first == id; });
+    if (known != s.values.end()) s.values.erase(known);
+    s.values.emplace_back(id, value);
+    s.pending.emplace_back(id, value);
+    s.wake.notify_all();
+}
+
+void LiveRun::resize(int width, int height) {
+    Shared& s = *shared_;
+    std::lock_guard guard(s.lock);
+    if (width == s.width && height == s.height) return;
+    s.width = width;
+    s.height = height;
+    s.resized = true;
+    s.wake.notify_all();
+}
+
+bool LiveRun::waitDrawn(Nanoseconds within) {
+    Shared& s = *shared_;
+    std::unique_lock held(s.lock);
+    return s.drawnWake.wait_for(held, within, [&] { return s.handled >= s.queued || s.stopping; }) && s.dropped == 0 && !s.failed;
+}
+
+void LiveRun::stop(Nanoseconds within) {
+    Shared& s = *shared_;
+    std::shared_ptr<Worker> worker;
+    {
+        std::lock_guard guard(s.lock);
+        if (s.stopping) return;
+        s.stopping = true;
+        worker = std::move(s.worker);
+        s.wake.notify_all();
+        s.tick.notify_all();
+        s.drawnWake.notify_all();
+    }
+    if (s.keeper.joinable()) s.keeper.join();
+    if (worker) {
+        // The drawing thread ends its run and lets the plug-in go; one that is
+        // inside a call that does not return in time is left to itself.
+        const auto deadline = Clock::now() + within;
+        while (Clock::now() < deadline && worker.use_count() > 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (worker.use_count() > 1) {
+            worker->abandoned = true;
+            std::lock_guard guard(worker->moduleLock);
+            if (worker->module) worker->module->abandon();
+        }
+    }
+    {
+        std::lock_guard guard(s.deliverLock);
+        if (s.dropped > 0 && s.o.log)
+            s.o.log(LogLevel::info, s.o.pluginFile + ": " + std::to_string(s.dropped) + " of " + std::to_string(s.queued) +
+                                        " blocks dropped: the plug-in could not keep up with the sound");
+        s.closed = true;
+    }
+}
+
+Status LiveRun::status() const {
+    const Shared& s = *shared_;
+    std::lock_guard guard(s.lock);
+    Status status;
+    status.loaded = s.worker != nullptr && !s.failed;
+    status.failed = s.failed;
+    status.failure = s.failure;
+    if (s.retryAt != 0) status.retryIn = Nanoseconds(std::max<int64_t>(0, s.retryAt - wallNs()));
+    status.drawn = s.drawn;
+    status.dropped = s.dropped;
+    status.runs = s.runs;
+    return status;
+}
+
+}  // namespace lumlive
