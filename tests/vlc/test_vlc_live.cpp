@@ -72,6 +72,35 @@ long long heapGrowth(const vlctest::Played& played) {
     return static_cast<long long>(played.heapInUse.back().second) - static_cast<long long>(first->second);
 }
 
+// What the module's closing line says it drew and dropped.
+std::pair<long long, long long> drawnAndDropped(const vlctest::Played& played) {
+    const auto lines = vlctest::linesWith(played.lumLines, " blocks drawn, ");
+    if (lines.size() != 1) return {-1, -1};
+    long long shown = 0, drawn = -1, dropped = -1;
+    const auto at = lines[0].find(" pictures shown");
+    const auto from = lines[0].rfind(": ", at);
+    if (from == std::string::npos ||
+        std::sscanf(lines[0].c_str() + from + 2, "%lld pictures shown, %lld blocks drawn, %lld dropped", &shown, &drawn, &dropped) != 3)
+        return {-1, -1};
+    return {drawn, dropped};
+}
+
+// A plug-in that keeps up is never dropped from, live or not: every block
+// is drawn and shown, in order.
+TEST(VlcLive, APluginThatKeepsUpHasEveryBlockShown) {
+    hosttest::Scratch scratch;
+    const auto sound = rampSound(scratch);
+    const auto reference = vlctest::lumhostFrames(scratch, sound, width, height, fps, {"--plugin", PACED_PLUGIN_PATH});
+    const auto played = vlctest::play(sound, pacedPictures("Sleep=2"));
+    EXPECT_TRUE(played.ended);
+    ASSERT_EQ(played.pictures.size(), reference.size());
+    for (std::size_t p = 0; p < reference.size(); ++p)
+        ASSERT_EQ(blockOf(played.pictures[p]), blockOf(reference[p])) << "picture " << p;
+    const auto [drawn, dropped] = drawnAndDropped(played);
+    EXPECT_EQ(drawn, static_cast<long long>(reference.size()));
+    EXPECT_EQ(dropped, 0);
+}
+
 // 18 ms a picture at 60 fps: some blocks are left out, those shown are shown
 // with their sound, and the pictures never stop.
 TEST(VlcLive, APluginSlowerThanTheFrameRateIsShownWithItsSound) {
@@ -109,6 +138,9 @@ TEST(VlcLive, APluginSlowerThanTheFrameRateIsShownWithItsSound) {
     // Three frame periods, and a margin for a loaded machine.
     EXPECT_LT(ninetieth, 100000) << "a tenth of the pictures came more than 100 ms after their sound";
     EXPECT_LT(longestGap, 500000) << "the pictures stopped for half a second";
+    const auto [drawn, dropped] = drawnAndDropped(played);
+    EXPECT_GT(dropped, 0);
+    EXPECT_EQ(drawn + dropped, static_cast<long long>(reference.size())) << "every block is drawn or dropped";
 }
 
 // A plug-in that never returns from its fifth frame: the sound plays to its
