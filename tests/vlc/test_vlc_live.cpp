@@ -7,8 +7,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <utility>
+
+#include <sys/stat.h>
 
 #include "rules/block_cutter.h"
 #include "sound_files.h"
@@ -159,6 +162,35 @@ TEST(VlcLive, AHangingPluginCostsThePicturesOnly) {
     EXPECT_LT(growth, 48000) << "the heap grew while the plug-in hung";
     ASSERT_GE(played.closingSeconds, 0) << "VLC did not close within ten seconds";
     EXPECT_LT(played.closingSeconds, 5.0);
+}
+
+// A preset is a small file: a FIFO (which would keep VLC's opening waiting
+// for a writer) or a file too large to be one gives one line naming it, and
+// the sound plays on.
+TEST(VlcBadPreset, APresetThatIsNoSmallFileIsOneLine) {
+    hosttest::Scratch scratch;
+    const auto sound = scratch.path("swing.wav");
+    vlctest::writeSwingSound(scratch, sound, 44100, 2, 0.5);
+    const auto fifo = scratch.path("fifo.preset");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto large = scratch.path("large.preset");
+    {
+        std::ofstream out(large);
+        for (int i = 0; i < 3000; ++i) out << "# a comment line of some length to pass 64 KiB\n";
+    }
+    for (const auto& preset : {fifo, large}) {
+        PlayOptions options;
+        options.args = {"--lum-width=64", "--lum-height=48", "--lum-preset=" + preset};
+        options.width = 64;
+        options.height = 48;
+        options.environment = {"LUM_PATH="};
+        const auto played = vlctest::play(sound, options);
+        EXPECT_TRUE(played.ended) << preset;
+        EXPECT_EQ(played.soundFrames, 22050) << preset;
+        ASSERT_EQ(played.lumErrors.size(), 1u) << preset;
+        EXPECT_NE(played.lumErrors[0].find(preset), std::string::npos) << played.lumErrors[0];
+        EXPECT_TRUE(played.pictures.empty()) << preset;
+    }
 }
 
 }  // namespace
