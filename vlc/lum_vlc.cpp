@@ -181,25 +181,23 @@ std::string presetFileText(const std::filesystem::path& file) {
     return text;
 }
 
-// Finds the plug-in and reads its settings (in a process of their own, so a
-// plug-in that crashes at lumInit only fails the opening), then applies the
-// preset and the settings to that copy of them: the run is handed the values
-// that changed, in order. Throws with the line VLC's log shows.
-std::vector<std::pair<uint32_t, int32_t>> findPlugin(filter_t* filter, filter_sys_t& s) {
-    const std::string name = inheritedString(filter, pluginOption);
-    const auto home = lumhostFolder();
-    lumlive::SettingsMirror mirror;
-    try {
-        s.pluginFile = lumhost::locatePlugin(name, lumhost::searchFoldersBeside(home));
-        const auto probe = lumhost::probePlugin(s.pluginFile);
-        if (!probe.loaded) throw std::runtime_error(probe.error);
-        std::vector<lumlive::MirroredSetting> settings;
-        for (const auto& param : probe.params) settings.push_back({param.param, param.range});
-        mirror = lumlive::SettingsMirror(std::move(settings));
-    } catch (const std::exception& error) {
-        throw std::runtime_error("plug-in " + (name.empty() ? std::string(lumhost::defaultPluginName) : name) + ": " + error.what() +
-                                 "; the sound plays on without pictures");
-    }
+// The line VLC's log shows when the plug-in cannot be had.
+std::runtime_error noPlugin(const std::string& name, const std::string& why) {
+    return std::runtime_error("plug-in " + (name.empty() ? std::string(lumhost::defaultPluginName) : name) + ": " + why +
+                              "; the sound plays on without pictures");
+}
+
+// Reads the plug-in's settings (in a process of their own, so a plug-in that
+// crashes at lumInit only fails the opening), then applies the preset and the
+// settings to that copy of them: the run is handed the values that changed,
+// in order. Throws with the line VLC's log shows.
+std::vector<std::pair<uint32_t, int32_t>> settingsFor(filter_t* filter, const filter_sys_t& s, const std::string& name,
+                                                      const std::filesystem::path& home) {
+    const auto probe = lumhost::probePlugin(s.pluginFile);
+    if (!probe.loaded) throw noPlugin(name, probe.error);
+    std::vector<lumlive::MirroredSetting> probed;
+    for (const auto& param : probe.params) probed.push_back({param.param, param.range});
+    lumlive::SettingsMirror mirror(std::move(probed));
     std::vector<std::pair<uint32_t, int32_t>> changed;
     const std::string preset = inheritedString(filter, presetOption);
     if (!preset.empty()) {
@@ -240,17 +238,25 @@ int openVisual(vlc_object_t* object) {
                 fpsOption, fps, maxSide, lumrules::minFps, lumrules::maxFps);
         return VLC_EGENERIC;
     }
-    lumlive::Options options;
+    const std::string name = inheritedString(filter, pluginOption);
+    const auto home = lumhostFolder();
     try {
-        options.settings = findPlugin(filter, *s);
+        s->pluginFile = lumhost::locatePlugin(name, lumhost::searchFoldersBeside(home));
     } catch (const std::exception& error) {
-        msg_Err(filter, "%s", error.what());
+        msg_Err(filter, "%s", noPlugin(name, error.what()).what());
         return VLC_EGENERIC;
     }
     const auto limit = lumlive::canvasLimitFor(s->pluginFile);
     if (width > limit.width || height > limit.height) {
         msg_Err(filter, "--%s %d, --%s %d: %s draws at most %dx%d", widthOption, width, heightOption, height, s->pluginFile.c_str(),
                 limit.width, limit.height);
+        return VLC_EGENERIC;
+    }
+    lumlive::Options options;
+    try {
+        options.settings = settingsFor(filter, *s, name, home);
+    } catch (const std::exception& error) {
+        msg_Err(filter, "%s", error.what());
         return VLC_EGENERIC;
     }
 

@@ -193,4 +193,33 @@ TEST(VlcBadPreset, APresetThatIsNoSmallFileIsOneLine) {
     }
 }
 
+// A Windows module draws through its bridge's display, 4096x2304 at most: a
+// larger size is refused with one line saying so, before anything is loaded.
+TEST(VlcBadInput, ASizeTheWindowsModuleCannotDrawSaysItsLimit) {
+    hosttest::Scratch scratch;
+    const auto sound = scratch.path("swing.wav");
+    vlctest::writeSwingSound(scratch, sound, 44100, 2, 0.5);
+    // Just enough of a 64-bit Windows DLL to be taken for one.
+    std::string module(512, '\0');
+    module[0] = 'M';
+    module[1] = 'Z';
+    module[0x3C] = '\x80';
+    module.replace(0x80, 4, std::string("PE\0\0", 4));
+    module[0x80 + 24] = '\x0b';
+    module[0x80 + 25] = '\x02';
+    const auto file = scratch.path("wide.lum");
+    std::ofstream(file, std::ios::binary) << module;
+    PlayOptions options;
+    options.args = {"--lum-plugin=" + file, "--lum-width=4100", "--lum-height=100"};
+    options.width = 64;
+    options.height = 48;
+    options.environment = {"LUM_PATH="};
+    const auto played = vlctest::play(sound, options);
+    EXPECT_TRUE(played.ended);
+    EXPECT_EQ(played.soundFrames, 22050);
+    ASSERT_EQ(played.lumErrors.size(), 1u);
+    EXPECT_NE(played.lumErrors[0].find("at most 4096x2304"), std::string::npos) << played.lumErrors[0];
+    EXPECT_TRUE(played.pictures.empty());
+}
+
 }  // namespace
