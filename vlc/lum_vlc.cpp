@@ -53,6 +53,7 @@ struct filter_sys_t {
     mtime_t nextDate = VLC_TICK_INVALID;  // where the sound handed over ends, for a block VLC left undated
 
     std::unique_ptr<lumlive::LiveRun> run;
+    std::atomic<lumlive::LiveRun*> started{nullptr};  // the run, for its log lines, once it is made
 
     // What the module cost, for the line at the end: processor time in
     // nanoseconds of the run's drawing thread up to its last picture (of it,
@@ -300,12 +301,18 @@ int openVisual(vlc_object_t* object) {
     options.onPicture = [sys](const lumlive::Picture& canvas) { showPicture(*sys, canvas); };
     // No picture while the plug-in fails: the output keeps the last one.
     options.onNothing = [](int, int) {};
-    options.log = [filter](lumlive::LogLevel level, const std::string& line) {
-        if (level == lumlive::LogLevel::warning) msg_Err(filter, "%s", line.c_str());
-        else msg_Info(filter, "%s", line.c_str());
+    // The plug-in's failure is VLC's error (one line); that it cannot keep
+    // up with the sound, a warning. Before the run is made, a warning can
+    // only be that the plug-in did not load.
+    options.log = [filter, sys](lumlive::LogLevel level, const std::string& line) {
+        const lumlive::LiveRun* run = sys->started;
+        if (level == lumlive::LogLevel::info) msg_Info(filter, "%s", line.c_str());
+        else if (run == nullptr || run->status().failed) msg_Err(filter, "%s", line.c_str());
+        else msg_Warn(filter, "%s", line.c_str());
     };
     try {
         s->run = std::make_unique<lumlive::LiveRun>(std::move(options));
+        s->started = s->run.get();
     } catch (const std::exception& error) {
         aout_filter_RequestVout(filter, s->vout, nullptr);
         msg_Err(filter, "%s: %s", s->pluginFile.c_str(), error.what());

@@ -29,9 +29,9 @@ constexpr int width = 16, height = 8;
 
 // A rising ramp: each block's bytes add up to more than the block before,
 // so the test plug-in's picture of a block says which block it was.
-std::string rampSound(const hosttest::Scratch& scratch) {
+std::string rampSound(const hosttest::Scratch& scratch, double length = seconds) {
     const auto path = scratch.path("ramp.wav");
-    const long frames = std::lround(seconds * rate);
+    const long frames = std::lround(length * rate);
     hosttest::writeSound(path, rate, 1, frames,
                          [frames](long frame, int) { return static_cast<float>(-0.8 + 1.6 * static_cast<double>(frame) / frames); });
     return path;
@@ -96,12 +96,12 @@ TEST(VlcLive, APluginThatKeepsUpHasEveryBlockShown) {
     const auto reference = vlctest::lumhostFrames(scratch, sound, width, height, fps, {"--plugin", PACED_PLUGIN_PATH});
     const auto played = vlctest::play(sound, pacedPictures("Sleep=2"));
     EXPECT_TRUE(played.ended);
-    ASSERT_EQ(played.pictures.size(), reference.size());
-    for (std::size_t p = 0; p < reference.size(); ++p)
-        ASSERT_EQ(blockOf(played.pictures[p]), blockOf(reference[p])) << "picture " << p;
     const auto [drawn, dropped] = drawnAndDropped(played);
     EXPECT_EQ(drawn, static_cast<long long>(reference.size()));
     EXPECT_EQ(dropped, 0);
+    ASSERT_EQ(played.pictures.size(), reference.size());
+    for (std::size_t p = 0; p < reference.size(); ++p)
+        ASSERT_EQ(blockOf(played.pictures[p]), blockOf(reference[p])) << "picture " << p;
 }
 
 // 18 ms a picture at 60 fps: some blocks are left out, those shown are shown
@@ -162,6 +162,24 @@ TEST(VlcLive, AHangingPluginCostsThePicturesOnly) {
     EXPECT_LT(growth, 48000) << "the heap grew while the plug-in hung";
     ASSERT_GE(played.closingSeconds, 0) << "VLC did not close within ten seconds";
     EXPECT_LT(played.closingSeconds, 5.0);
+}
+
+// A plug-in that hangs is given up after 5 s with one line, loaded again a
+// second later, and draws again (until it hangs again at its fifth frame).
+TEST(VlcLive, AHungPluginIsLoadedAgainAndDrawsAgain) {
+    hosttest::Scratch scratch;
+    const auto sound = rampSound(scratch, 7.5);
+    const auto played = vlctest::play(sound, pacedPictures("Hang at=5"));
+    EXPECT_TRUE(played.ended);
+    EXPECT_EQ(played.soundFrames, std::lround(7.5 * rate));
+    ASSERT_EQ(played.lumErrors.size(), 1u) << played.lumErrors[0] << "\n" << played.lumErrors.back();
+    EXPECT_NE(played.lumErrors[0].find("did not return within 5 s"), std::string::npos) << played.lumErrors[0];
+    EXPECT_EQ(vlctest::linesWith(played.lumLines, "loaded again; drawing").size(), 1u);
+    // Four pictures of the first load, and more of the second, its frames counted afresh.
+    ASSERT_GT(played.pictures.size(), 4u);
+    EXPECT_EQ(pixel(played.pictures[4], 0), 1u);
+    EXPECT_GT(played.shownAt[4] - played.shownAt[3], 5000000) << "the second load drew before the first was given up";
+    ASSERT_GE(played.closingSeconds, 0);
 }
 
 // A preset is a small file: a FIFO (which would keep VLC's opening waiting
