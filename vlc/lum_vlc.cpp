@@ -42,7 +42,6 @@
 
 // What one visualisation holds. VLC names the type; the module defines it.
 struct filter_sys_t {
-    filter_t* filter = nullptr;
     std::string pluginFile;
     vout_thread_t* vout = nullptr;
 
@@ -230,7 +229,6 @@ std::vector<std::pair<uint32_t, int32_t>> settingsFor(filter_t* filter, const fi
 int openVisual(vlc_object_t* object) {
     auto* filter = reinterpret_cast<filter_t*>(object);
     auto s = std::make_unique<filter_sys_t>();
-    s->filter = filter;
     const int width = static_cast<int>(var_InheritInteger(filter, widthOption));
     const int height = static_cast<int>(var_InheritInteger(filter, heightOption));
     const int fps = static_cast<int>(var_InheritInteger(filter, fpsOption));
