@@ -187,6 +187,12 @@ void clearCanvas(ElementState& s) {
 // lumEnd if a run is on, then lumStart: a fresh trail on a black canvas, and
 // blocks counted again from the first sound that follows.
 bool startRun(GstElement* element, ElementState& s) {
+    // Blocks are cut at the negotiated frame rate: one above the sample rate would leave some without sound.
+    const int rate = GST_AUDIO_INFO_RATE(&s.audio), fpsN = GST_VIDEO_INFO_FPS_N(&s.video), fpsD = GST_VIDEO_INFO_FPS_D(&s.video);
+    if (!lumrules::frameRateFits(rate, fpsN, fpsD)) {
+        GST_ELEMENT_ERROR(element, CORE, NEGOTIATION, ("framerate: %s", lumrules::frameRateTooHigh(rate, fpsN, fpsD).c_str()), (nullptr));
+        return false;
+    }
     try {
         if (s.running) s.module->end();
         s.running = false;
@@ -198,7 +204,7 @@ bool startRun(GstElement* element, ElementState& s) {
         return false;
     }
     clearCanvas(s);
-    s.blocks.reset(GST_AUDIO_INFO_RATE(&s.audio), GST_AUDIO_INFO_CHANNELS(&s.audio), GST_VIDEO_INFO_FPS_N(&s.video),
+    s.blocks.reset(GST_AUDIO_INFO_RATE(&s.audio), channelPositionsOf(s.audio), GST_VIDEO_INFO_FPS_N(&s.video),
                    GST_VIDEO_INFO_FPS_D(&s.video));
     s.runStart = GST_CLOCK_TIME_NONE;
     s.restartDue = false;
@@ -404,7 +410,7 @@ bool setAudioCaps(GstElement* element, ElementState& s, GstCaps* caps) {
     // New sound parameters begin a new run of blocks.
     if (!s.haveAudio || GST_AUDIO_INFO_RATE(&audio) != GST_AUDIO_INFO_RATE(&s.audio) ||
         GST_AUDIO_INFO_CHANNELS(&audio) != GST_AUDIO_INFO_CHANNELS(&s.audio) ||
-        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_INFO_FORMAT(&s.audio))
+        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_INFO_FORMAT(&s.audio) || channelPositionsOf(audio) != channelPositionsOf(s.audio))
         s.restartDue = true;
     s.audio = audio;
     s.sampleFormat = *sampleFormatOf(GST_AUDIO_INFO_FORMAT(&audio));

@@ -6,6 +6,7 @@
 #include <gst/audio/audio.h>
 
 #include <optional>
+#include <vector>
 
 #include "rules/samples.h"
 
@@ -17,5 +18,13 @@ namespace lumgst {
 
 // The cutter's name for a GStreamer sample format; nothing for one the element does not take.
 std::optional<lumrules::SampleFormat> sampleFormatOf(GstAudioFormat format);
+
+// Where each channel of `audio` stands, in the stream's order, from the
+// positions its caps give (GStreamer's own order: its 4 channels are quad, its
+// 3 are 2.1); channels the caps leave unpositioned take the usual order of
+// their count. A side and a rear channel are both their side's surround;
+// places the shared mix does not know (overhead, wide, left and right of
+// centre) are left out.
+std::vector<lumrules::ChannelPosition> channelPositionsOf(const GstAudioInfo& audio);
 
 }  // namespace lumgst

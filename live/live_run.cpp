@@ -504,7 +504,8 @@ LiveRun::LiveRun(Options options) : shared_(std::make_shared<Shared>()) {
     s.period = Nanoseconds(nsPerSecond * s.o.fpsDen / s.o.fpsNum);
     s.maxBehind = s.o.maxBehind.count() > 0 ? s.o.maxBehind : 2 * s.period;
     s.limit = canvasLimitFor(s.o.pluginFile);
-    s.cutter.reset(s.o.rate, s.o.channels, s.o.fpsNum, s.o.fpsDen);
+    if (s.o.positions.empty() || static_cast<int>(s.o.positions.size()) != s.o.channels) s.o.positions = lumrules::usualPositions(s.o.channels);
+    s.cutter.reset(s.o.rate, s.o.positions, s.o.fpsNum, s.o.fpsDen);
     s.width = s.o.width;
     s.height = s.o.height;
     s.values = s.o.settings;

@@ -81,6 +81,9 @@ struct Options {
     // The host's sound and pictures.
     int rate = 48000;
     int channels = 2;
+    // Where each channel stands, in the order the host hands them over;
+    // empty: the usual order for `channels` (WAVE's).
+    std::vector<lumrules::ChannelPosition> positions;
     int fpsNum = 60;
     int fpsDen = 1;
     int width = 1280;

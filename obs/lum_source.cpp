@@ -20,6 +20,8 @@
 #include "host/plugins/plugin_params.h"
 #include "host/plugins/plugin_presets.h"
 #include "obs/frame_alpha.h"
+#include "obs/preset_choice.h"
+#include "obs/speaker_layout.h"
 #include "rules/block_cutter.h"
 #include "rules/defaults.h"
 
@@ -54,6 +56,7 @@ struct LumSource {
     // OBS's sound and video formats when the source was made.
     int rate = 48000;
     int channels = 2;
+    speaker_layout speakers = SPEAKERS_STEREO;
     int fpsNum = lumrules::defaultFps;
     int fpsDen = 1;
 
@@ -290,7 +293,7 @@ void takeSettings(LumSource& s, Run& run) {
 // Starts a run: lumEnd of the last if one was drawn, lumStart, a black
 // canvas and blocks counted again from the next sound.
 void startRun(LumSource& s, Run& run) {
-    run.cutter.reset(s.rate, s.channels, s.fpsNum, s.fpsDen);
+    run.cutter.reset(s.rate, speakerPositions(s.speakers), s.fpsNum, s.fpsDen);
     run.haveBase = false;
     run.pushed = 0;
     if (run.failed || (run.running && !run.drawn)) return;
@@ -452,6 +455,10 @@ bool presetChosen(void* param, obs_properties_t*, obs_property_t*, obs_data_t* s
     if (param == nullptr || file.empty()) return false;
     auto& s = *static_cast<LumSource*>(param);
     obs_data_set_string(settings, presetKey, "");
+    if (!isListedPreset(file, lumhost::presetFolders(presetSetting(), lumhost::presetPluginName(s.plugin->file)))) {
+        blog(LOG_WARNING, "[lum-obs] '%s': %s is not a preset of the list; not applied", nameOf(s), file.c_str());
+        return true;
+    }
     std::lock_guard lock(s.moduleLock);
     if (!s.module) {
         blog(LOG_WARNING, "[lum-obs] '%s': the plug-in is not loaded; preset %s not applied", nameOf(s), file.c_str());
@@ -519,6 +526,7 @@ void* create(obs_data_t* settings, obs_source_t* source) {
     if (obs_get_audio_info(&audio)) {
         s->rate = static_cast<int>(audio.samples_per_sec);
         s->channels = static_cast<int>(get_audio_channels(audio.speakers));
+        s->speakers = audio.speakers;
     }
     obs_video_info video{};
     if (obs_get_video_info(&video) && video.fps_num > 0 && video.fps_den > 0) {

@@ -17,6 +17,20 @@ int64_t frameStart(int64_t frame, int sampleRate, int fpsNumerator, int fpsDenom
     return frame * sampleRate * fpsDenominator / fpsNumerator;
 }
 
+bool frameRateFits(int sampleRate, int fpsNumerator, int fpsDenominator) {
+    // Each block holds floor((f + 1) x rate / fps) - floor(f x rate / fps) sample
+    // frames: never none while rate / fps is at least one.
+    return sampleRate > 0 && fpsNumerator > 0 && fpsDenominator > 0 &&
+           static_cast<int64_t>(fpsNumerator) <= static_cast<int64_t>(sampleRate) * fpsDenominator;
+}
+
+std::string frameRateTooHigh(int sampleRate, int fpsNumerator, int fpsDenominator) {
+    const std::string fps = std::to_string(fpsNumerator) + (fpsDenominator == 1 ? "" : "/" + std::to_string(fpsDenominator));
+    return "a frame rate of " + fps + " per second is above the sound's " + std::to_string(sampleRate) +
+           " samples per second; every frame needs at least one sample, so the frame rate can be at most " +
+           std::to_string(sampleRate);
+}
+
 int64_t framesFor(int64_t sampleFrames, int sampleRate, int fps) {
     if (sampleFrames <= 0) return 0;
     return (sampleFrames * fps + sampleRate - 1) / sampleRate;
@@ -38,9 +52,17 @@ void makeSoundBlock(const float* interleaved, std::size_t count, int channels, B
 }
 
 void BlockCutter::reset(int sampleRate, int channels, int fpsNumerator, int fpsDenominator, BlockLayout layout) {
+    reset(sampleRate, usualPositions(std::max(channels, 1)), fpsNumerator, fpsDenominator, layout);
+}
+
+void BlockCutter::reset(int sampleRate, std::vector<ChannelPosition> positions, int fpsNumerator, int fpsDenominator,
+                        BlockLayout layout) {
+    if (positions.empty()) positions = usualPositions(1);
     rate_ = std::max(sampleRate, 1);
-    channels_ = std::max(channels, 1);
+    positions_ = std::move(positions);
+    channels_ = static_cast<int>(positions_.size());
     mixed_ = mixedChannels(channels_);
+    unmixed_ = passesUnmixed(positions_);
     fpsNumerator_ = std::max(fpsNumerator, 1);
     fpsDenominator_ = std::max(fpsDenominator, 1);
     layout_ = layout;
@@ -72,19 +94,19 @@ void BlockCutter::compact() {
 
 void BlockCutter::push(const float* interleaved, std::size_t frames) {
     compact();
-    mixDown(interleaved, frames, channels_, samples_);
+    mixDown(interleaved, frames, positions_, samples_);
 }
 
 void BlockCutter::pushConverted(const std::function<void(std::vector<float>&)>& convert) {
     compact();
-    if (channels_ <= 2) {
+    if (unmixed_) {
         convert(samples_);
         return;
     }
-    // Wider sound waits in wide_ for the mix.
+    // Sound to mix waits in wide_ for the mix.
     wide_.clear();
     convert(wide_);
-    mixDown(wide_.data(), wide_.size() / static_cast<std::size_t>(channels_), channels_, samples_);
+    mixDown(wide_.data(), wide_.size() / static_cast<std::size_t>(channels_), positions_, samples_);
 }
 
 void BlockCutter::push(const void* interleaved, std::size_t frames, SampleFormat format) {

@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "rules/samples.h"
@@ -43,11 +44,20 @@ int64_t frameStart(int64_t frame, int sampleRate, int fps);
 // (30000/1001 and the like); an integer rate gives what the one above gives.
 int64_t frameStart(int64_t frame, int sampleRate, int fpsNumerator, int fpsDenominator);
 
+// Whether every block at this frame rate holds sound: a frame rate above the
+// sample rate would give blocks without a single sample frame (at 1000 fps
+// over 100 Hz sound, nine blocks in ten). Every front end refuses such a rate.
+bool frameRateFits(int sampleRate, int fpsNumerator, int fpsDenominator = 1);
+
+// The one line a front end gives for a rate that does not fit, naming both
+// rates; the front end puts its own option's name before it.
+std::string frameRateTooHigh(int sampleRate, int fpsNumerator, int fpsDenominator = 1);
+
 // Video frames needed to show `sampleFrames` of sound (the last may be short).
 int64_t framesFor(int64_t sampleFrames, int sampleRate, int fps);
 
 // Builds the block for `count` interleaved sample frames of one or two
-// channels (wider sound is mixed down first: see mixDown).
+// channels (other sound is mixed down first: see mixDown).
 void makeSoundBlock(const float* interleaved, std::size_t count, int channels, BlockLayout layout, std::vector<int8_t>& block);
 
 // One run of blocks, from a lumStart to the next: sound pushed in pieces of
@@ -61,8 +71,14 @@ public:
     }
 
     // A new run (a seek, a new stream): frame 0, nothing held. `channels` is
-    // what will be pushed; more than two are mixed down to stereo.
+    // what will be pushed, in their usual order; more than two are mixed down
+    // to stereo.
     void reset(int sampleRate, int channels, int fpsNumerator, int fpsDenominator = 1,
+               BlockLayout layout = BlockLayout::planar);
+    // The same for sound whose channels stand at `positions`, one a channel,
+    // as a host orders them (mixed down unless they are mono or front left
+    // and right).
+    void reset(int sampleRate, std::vector<ChannelPosition> positions, int fpsNumerator, int fpsDenominator = 1,
                BlockLayout layout = BlockLayout::planar);
     // The same sound and rates again from frame 0, nothing held.
     void restart();
@@ -94,6 +110,7 @@ public:
     int64_t frameStartSample(int64_t frame) const;
     int sampleRate() const { return rate_; }
     int channels() const { return channels_; }
+    const std::vector<ChannelPosition>& positions() const { return positions_; }
 
 private:
     bool take(std::size_t count);
@@ -103,6 +120,8 @@ private:
     int rate_ = 1;
     int channels_ = 1;
     int mixed_ = 1;
+    std::vector<ChannelPosition> positions_{ChannelPosition::mono};
+    bool unmixed_ = true;  // passed on as pushed
     int fpsNumerator_ = 1;
     int fpsDenominator_ = 1;
     BlockLayout layout_ = BlockLayout::planar;

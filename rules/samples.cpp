@@ -13,26 +13,6 @@ Word readLittle(const unsigned char* at) {
     return value;
 }
 
-// Where each channel of a stream of that many channels stands.
-enum class Place { left, right, centre, lowFrequency, surroundLeft, surroundRight, backCentre };
-
-std::vector<Place> placesOf(int channels) {
-    using enum Place;
-    switch (channels) {
-        case 3: return {left, right, centre};
-        case 4: return {left, right, centre, backCentre};
-        case 5: return {left, right, centre, surroundLeft, surroundRight};
-        case 6: return {left, right, centre, lowFrequency, surroundLeft, surroundRight};
-        case 7: return {left, right, centre, lowFrequency, backCentre, surroundLeft, surroundRight};
-        default: {
-            // Eight and more: 7.1's places, then anything further left out.
-            std::vector<Place> places{left, right, centre, lowFrequency, surroundLeft, surroundRight, surroundLeft, surroundRight};
-            places.resize(static_cast<std::size_t>(channels), lowFrequency);
-            return places;
-        }
-    }
-}
-
 }  // namespace
 
 int sampleBytes(SampleFormat format) {
@@ -103,42 +83,61 @@ void appendPlanar(const void* const* planes, std::size_t frames, int channels, S
 
 int mixedChannels(int channels) { return channels <= 1 ? 1 : 2; }
 
-std::vector<float> downmixGains(int channels) {
-    std::vector<float> gains(2 * static_cast<std::size_t>(std::max(channels, 0)), 0.0f);
-    if (channels == 1) {
-        gains = {1.0f, 1.0f};
-        return gains;
+std::vector<ChannelPosition> usualPositions(int channels) {
+    using enum ChannelPosition;
+    switch (channels) {
+        case 1: return {mono};
+        case 2: return {frontLeft, frontRight};
+        case 3: return {frontLeft, frontRight, frontCentre};
+        case 4: return {frontLeft, frontRight, frontCentre, backCentre};
+        case 5: return {frontLeft, frontRight, frontCentre, surroundLeft, surroundRight};
+        case 6: return {frontLeft, frontRight, frontCentre, lowFrequency, surroundLeft, surroundRight};
+        case 7: return {frontLeft, frontRight, frontCentre, lowFrequency, backCentre, surroundLeft, surroundRight};
+        default: {
+            if (channels < 1) return {};
+            std::vector<ChannelPosition> positions{frontLeft,    frontRight,    frontCentre,  lowFrequency,
+                                                   surroundLeft, surroundRight, surroundLeft, surroundRight};
+            positions.resize(static_cast<std::size_t>(channels), other);
+            return positions;
+        }
     }
-    if (channels == 2) {
-        gains = {1.0f, 0.0f, 0.0f, 1.0f};
-        return gains;
-    }
+}
+
+std::vector<float> downmixGains(const std::vector<ChannelPosition>& positions) {
+    if (positions.size() == 1) return {1.0f, 1.0f};
+    std::vector<float> gains(2 * positions.size(), 0.0f);
     const float minus3dB = 0.70710678118654752f;  // 1 / sqrt 2
     const auto minus6dB = 0.5f;
-    const auto places = placesOf(channels);
-    for (std::size_t c = 0; c < places.size(); ++c) {
+    for (std::size_t c = 0; c < positions.size(); ++c) {
         float& left = gains[2 * c];
         float& right = gains[2 * c + 1];
-        switch (places[c]) {
-            case Place::left: left = 1.0f; break;
-            case Place::right: right = 1.0f; break;
-            case Place::centre: left = right = minus3dB; break;
-            case Place::lowFrequency: break;
-            case Place::surroundLeft: left = minus3dB; break;
-            case Place::surroundRight: right = minus3dB; break;
-            case Place::backCentre: left = right = minus6dB; break;
+        switch (positions[c]) {
+            case ChannelPosition::frontLeft: left = 1.0f; break;
+            case ChannelPosition::frontRight: right = 1.0f; break;
+            // A mono channel among others stands where a centre would.
+            case ChannelPosition::mono:
+            case ChannelPosition::frontCentre: left = right = minus3dB; break;
+            case ChannelPosition::lowFrequency:
+            case ChannelPosition::other: break;
+            case ChannelPosition::surroundLeft: left = minus3dB; break;
+            case ChannelPosition::surroundRight: right = minus3dB; break;
+            case ChannelPosition::backCentre: left = right = minus6dB; break;
         }
     }
     return gains;
 }
 
-void mixDown(const float* interleaved, std::size_t frames, int channels, std::vector<float>& out) {
-    if (channels <= 2) {
-        out.insert(out.end(), interleaved, interleaved + frames * static_cast<std::size_t>(std::max(channels, 0)));
-        return;
-    }
-    const auto gains = downmixGains(channels);
-    const auto width = static_cast<std::size_t>(channels);
+std::vector<float> downmixGains(int channels) { return downmixGains(usualPositions(channels)); }
+
+bool passesUnmixed(const std::vector<ChannelPosition>& positions) {
+    return positions.size() == 1 ||
+           (positions.size() == 2 && positions[0] == ChannelPosition::frontLeft && positions[1] == ChannelPosition::frontRight);
+}
+
+namespace {
+
+void mixWith(const float* interleaved, std::size_t frames, const std::vector<float>& gains, std::vector<float>& out) {
+    const std::size_t width = gains.size() / 2;
     const std::size_t first = out.size();
     out.resize(first + 2 * frames);
     for (std::size_t i = 0; i < frames; ++i) {
@@ -151,6 +150,24 @@ void mixDown(const float* interleaved, std::size_t frames, int channels, std::ve
         out[first + 2 * i] = left;
         out[first + 2 * i + 1] = right;
     }
+}
+
+}  // namespace
+
+void mixDown(const float* interleaved, std::size_t frames, int channels, std::vector<float>& out) {
+    if (channels <= 2) {
+        out.insert(out.end(), interleaved, interleaved + frames * static_cast<std::size_t>(std::max(channels, 0)));
+        return;
+    }
+    mixWith(interleaved, frames, downmixGains(channels), out);
+}
+
+void mixDown(const float* interleaved, std::size_t frames, const std::vector<ChannelPosition>& positions, std::vector<float>& out) {
+    if (passesUnmixed(positions) || positions.empty()) {
+        out.insert(out.end(), interleaved, interleaved + frames * positions.size());
+        return;
+    }
+    mixWith(interleaved, frames, downmixGains(positions), out);
 }
 
 }  // namespace lumrules

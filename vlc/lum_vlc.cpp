@@ -36,6 +36,7 @@
 #include "host/plugins/plugin_search.h"
 #include "live/live_run.h"
 #include "live/settings_mirror.h"
+#include "rules/block_cutter.h"
 #include "rules/defaults.h"
 #include "rules/param_text.h"
 #include "vlc/sound_times.h"
@@ -235,6 +236,11 @@ int openVisual(vlc_object_t* object) {
     if (width < 1 || width > maxSide || height < 1 || height > maxSide || fps < lumrules::minFps || fps > lumrules::maxFps) {
         msg_Err(filter, "--%s %d, --%s %d, --%s %d: sides are 1 to %d, rates %d to %d", widthOption, width, heightOption, height,
                 fpsOption, fps, maxSide, lumrules::minFps, lumrules::maxFps);
+        return VLC_EGENERIC;
+    }
+    // Blocks are cut at --lum-fps: one above the sound's sample rate would leave some without sound.
+    if (!lumrules::frameRateFits(static_cast<int>(filter->fmt_in.audio.i_rate), fps)) {
+        msg_Err(filter, "--%s: %s", fpsOption, lumrules::frameRateTooHigh(static_cast<int>(filter->fmt_in.audio.i_rate), fps).c_str());
         return VLC_EGENERIC;
     }
     const std::string name = inheritedString(filter, pluginOption);

@@ -5,6 +5,8 @@
 #include <gst/check/gstharness.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -61,10 +63,41 @@ TEST_F(ElementFrames, LaunchLineGivesLumhostsRawFramesAtTwoSizesAndTwoRates) {
     }
 }
 
+// The element's frames of a WAV file at 120x90 and 25 fps, at a zoom factor,
+// are `expected`, and show a figure.
+void expectWavFrames(const std::string& file, const std::string& zoom, const std::string& expected) {
+    const auto out = file + ".raw";
+    std::string errors;
+    ASSERT_EQ(gsttest::launch("filesrc location=" + file + " ! wavparse ! lum_gyrotrail zoom-factor=" + zoom +
+                                  " ! video/x-raw,format=BGRx,width=120,height=90,framerate=25/1 ! filesink location=" + out,
+                              &errors),
+              0)
+        << errors;
+    const auto actual = hosttest::readFile(out);
+    EXPECT_EQ(actual.size(), expected.size());
+    EXPECT_TRUE(actual == expected) << "the frames differ";
+    EXPECT_TRUE(gsttest::anyLit(actual));
+}
+
 // Each sample format a WAV file may hold reaches the plug-in as lumhost's
 // decoding path gives it: 8-bit, 24-bit and 32-bit integers, 32- and 64-bit
 // floats, mono sound feeding both axes, and 5.1 mixed down by the one matrix
 // both use.
+// A frame rate above the sound's sample rate would give blocks without a
+// sample: the element refuses it with one error naming both rates, as lumhost does.
+TEST_F(ElementFrames, AFrameRateAboveTheSampleRateIsAnError) {
+    std::string errors;
+    const int status = gsttest::launch("audiotestsrc num-buffers=5 ! audio/x-raw,rate=100,channels=1 ! lum_gyrotrail"
+                                       " ! video/x-raw,width=64,height=48,framerate=1000/1 ! fakesink",
+                                       &errors);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(errors.find("a frame rate of 1000 per second is above the sound's 100 samples per second"), std::string::npos) << errors;
+    const int atTheRate = gsttest::launch("audiotestsrc num-buffers=5 ! audio/x-raw,rate=100,channels=1 ! lum_gyrotrail"
+                                          " ! video/x-raw,width=64,height=48,framerate=100/1 ! fakesink",
+                                          &errors);
+    EXPECT_EQ(atTheRate, 0) << errors;
+}
+
 TEST_F(ElementFrames, EverySampleFormatGivesLumhostsFrames) {
     hosttest::Scratch scratch;
     const auto sound = scratch.path("swing.wav");
@@ -84,18 +117,42 @@ TEST_F(ElementFrames, EverySampleFormatGivesLumhostsFrames) {
         // 8-bit sound needs a larger figure to show.
         const std::string zoom = name == "u8" ? "60" : "2";
         const auto expected = gsttest::lumhostFrames(scratch, file, 120, 90, 25, {"zoom-factor=" + zoom});
-        const auto out = scratch.path(name + ".raw");
-        std::string errors;
-        ASSERT_EQ(gsttest::launch("filesrc location=" + file + " ! wavparse ! lum_gyrotrail zoom-factor=" + zoom +
-                                      " ! video/x-raw,format=BGRx,width=120,height=90,framerate=25/1 ! filesink location=" + out,
-                                  &errors),
-                  0)
-            << errors;
-        const auto actual = hosttest::readFile(out);
-        EXPECT_EQ(actual.size(), expected.size());
-        EXPECT_TRUE(actual == expected) << "the frames differ";
-        EXPECT_TRUE(gsttest::anyLit(actual));
+        expectWavFrames(file, zoom, expected);
     }
+}
+
+// Channels are mixed by the positions the caps give, in GStreamer's order:
+// a quad file (front left and right, rear left and right) gives the frames of
+// that mix, each rear channel at -3 dB into its own side, not those of 4.0's
+// centre and back centre. lumhost makes a file's layout the usual one of its
+// count first, so the reference is lumhost's frames of the quad mix written
+// as a stereo float file.
+TEST_F(ElementFrames, QuadSoundIsMixedByItsChannelPositions) {
+    hosttest::Scratch scratch;
+    const int rate = 22050;
+    const long frames = rate;
+    const auto swing = gsttest::swingSamples(rate, frames);
+    // Rear left is the right swing and rear right the left: exact 16-bit values.
+    const auto quadSample = [&](long frame, int channel) { return swing[static_cast<std::size_t>(2 * frame + (channel == 0 || channel == 3 ? 0 : 1))]; };
+    std::vector<int16_t> pcm;
+    for (long i = 0; i < frames; ++i)
+        for (int c = 0; c < 4; ++c) pcm.push_back(static_cast<int16_t>(std::lround(quadSample(i, c) * 32768.0f)));
+    const auto pcmFile = scratch.path("quad.s16"), quad = scratch.path("quad.wav");
+    std::ofstream(pcmFile, std::ios::binary).write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
+    ASSERT_TRUE(hosttest::runFfmpeg({"-f", "s16le", "-ar", std::to_string(rate), "-ch_layout", "quad", "-i", pcmFile, "-c:a", "pcm_s16le", quad}));
+
+    const float minus3dB = static_cast<float>(M_SQRT1_2);
+    std::vector<float> mixed;
+    for (long i = 0; i < frames; ++i) {
+        mixed.push_back(quadSample(i, 0) + minus3dB * quadSample(i, 2));
+        mixed.push_back(quadSample(i, 1) + minus3dB * quadSample(i, 3));
+    }
+    const auto raw = scratch.path("mixed.f32"), stereo = scratch.path("mixed.wav");
+    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(mixed.data()), static_cast<std::streamsize>(mixed.size() * sizeof(float)));
+    ASSERT_TRUE(hosttest::runFfmpeg({"-f", "f32le", "-ar", std::to_string(rate), "-ac", "2", "-i", raw, "-c:a", "pcm_f32le", stereo}));
+    const auto expected = gsttest::lumhostFrames(scratch, stereo, 120, 90, 25, {"zoom-factor=2"});
+
+    expectWavFrames(quad, "2", expected);
 }
 
 // A harness around one element: stereo 16-bit sound in, frames of W x H at 30 fps out.

@@ -138,6 +138,23 @@ TEST(LiveRun, DatesFollowTheHostsTimestampsAcrossAJump) {
     EXPECT_EQ(seen[4].date, 90'000'000'000 + lumlive::soundTime(blockFrames, rate));
 }
 
+TEST(LiveRun, ChannelsAreMixedByWhereTheHostSaysTheyStand) {
+    // OBS's 2.1: left, right, low frequencies. In WAVE's order the third
+    // channel would be a centre, mixed into both sides.
+    Host host;
+    auto options = host.options(false);
+    options.channels = 3;
+    options.positions = {lumrules::ChannelPosition::frontLeft, lumrules::ChannelPosition::frontRight,
+                         lumrules::ChannelPosition::lowFrequency};
+    lumlive::LiveRun run(options);
+    std::vector<float> sound(3 * blockFrames);
+    for (std::size_t i = 0; i < sound.size(); i += 3) sound[i + 2] = 0.5f;
+    run.pushInterleaved(sound.data(), blockFrames, lumrules::SampleFormat::f32, 0);
+    ASSERT_TRUE(run.waitDrawn(5s));
+    ASSERT_EQ(host.seen().size(), 1u);
+    EXPECT_EQ(host.seen()[0].sum, 0u);
+}
+
 TEST(LiveRun, SoundTimeHoldsPastFiftyThreeHours) {
     // 2^63 ns is 106 days, but samples x 10^9 overflows after 53 hours at 48 kHz.
     const int64_t hours100 = int64_t{100} * 3600 * rate;

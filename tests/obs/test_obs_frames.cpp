@@ -1,7 +1,10 @@
 // The source's frames against lumhost's own: the same samples through OBS's
 // sound path give the same frames, byte for byte; settings and presets show
 // in the next frame; the figure's pixels become the alpha over the scene.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <util/platform.h>
 
 #include <chrono>
@@ -9,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -129,6 +133,16 @@ TEST_F(ObsFrames, APropertyChangeShowsInTheNextFrame) {
     obs_source_release(music);
 }
 
+// The sources of the preset tests: a sound source "music" and a gyrotrail
+// source "figure" of 160x120 drawing it at zoom factor 2, line width 3.
+std::pair<obs_source_t*, obs_source_t*> presetFigure() {
+    obs_source_t* music = obstest::makeSoundSource("music");
+    obs_data_t* settings = settingsOf("music", 160, 120, {{"zoom_factor", 2}, {"line_width", 3}});
+    obs_source_t* lum = obstest::makeLumSource("lum_gyrotrail", "figure", settings);
+    obs_data_release(settings);
+    return {music, lum};
+}
+
 // A preset chosen in the list applies its values to the plug-in before the
 // next frame and shows them in the properties; the save button writes the
 // settings as a preset lumhost reads, and the list offers it.
@@ -138,10 +152,8 @@ TEST_F(ObsFrames, APresetChosenAppliesAndTheSettingsSaveAsOne) {
     std::ofstream(folder / "bold.preset") << "# wide red lines\nline width=7\nzoom factor=3\ncolor=#ff0000\n";
     START_OBS_OR_SKIP(scratch);
     const auto samples = obstest::swingSamples(48000);
-    obs_source_t* music = obstest::makeSoundSource("music");
-    obs_data_t* settings = settingsOf("music", 160, 120, {{"zoom_factor", 2}, {"line_width", 3}});
-    obs_source_t* lum = obstest::makeLumSource("lum_gyrotrail", "figure", settings);
-    obs_data_release(settings);
+    auto [music, lum] = presetFigure();
+    obs_data_t* settings = nullptr;
     {
         obstest::FrameCatcher catcher(lum);
         const uint64_t begin = os_gettime_ns();
@@ -182,6 +194,69 @@ TEST_F(ObsFrames, APresetChosenAppliesAndTheSettingsSaveAsOne) {
         bool listed = false;
         for (size_t i = 0; i < obs_property_list_item_count(presets); ++i) listed |= std::string(obs_property_list_item_name(presets, i)) == "mine";
         EXPECT_TRUE(listed) << "the list offers the saved preset at once";
+        obs_properties_destroy(properties);
+    }
+    obs_source_release(lum);
+    obs_source_release(music);
+}
+
+// The chosen preset is a path in the source's settings that a scene
+// collection or a remote-control client may set to anything: only a preset
+// the list offers is read. A device that never ends, a FIFO with no writer
+// (even one named like a preset in the preset folder) and a preset file
+// elsewhere are refused at once with one line each, and no setting changes;
+// a preset of the list still applies.
+TEST_F(ObsFrames, OnlyAPresetOfTheListIsRead) {
+    const auto folder = scratch.dir() / "config" / "lumhost" / "presets" / "gyrotrail";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "bold.preset") << "line width=7\nzoom factor=3\n";
+    const auto fifo = folder / "pipe.preset";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto elsewhere = scratch.dir() / "elsewhere.preset";
+    std::ofstream(elsewhere) << "line width=9\nzoom factor=5\n";
+    START_OBS_OR_SKIP(scratch);
+    const auto samples = obstest::swingSamples(48000);
+    auto [music, lum] = presetFigure();
+    obs_data_t* settings = nullptr;
+    {
+        // Drawing, so the plug-in is there to take a preset.
+        obstest::FrameCatcher catcher(lum);
+        obstest::sendSound(music, samples, 0, 10 * 1600, os_gettime_ns());
+        ASSERT_EQ(catcher.waitForRun(10).size(), 10u);
+        obs_properties_t* properties = obs_source_properties(lum);
+        obs_property_t* presets = obs_properties_get(properties, "preset");
+        ASSERT_NE(presets, nullptr);
+
+        // Chooses `file` as the properties would, off this thread so that a
+        // read that never ends fails the test instead of stopping it.
+        auto choose = [&](const std::string& file) {
+            settings = obs_source_get_settings(lum);
+            obs_data_set_string(settings, "preset", file.c_str());
+            auto chosen = std::async(std::launch::async, [&] { return obs_property_modified(presets, settings); });
+            const bool prompt = chosen.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+            if (!prompt && file == fifo.string()) {
+                // A writer that comes and goes lets the reader go.
+                const int unstick = open(fifo.c_str(), O_RDWR);
+                close(unstick);
+            }
+            chosen.get();
+            const auto values = std::pair{obs_data_get_int(settings, "line_width"), obs_data_get_int(settings, "zoom_factor")};
+            EXPECT_STREQ(obs_data_get_string(settings, "preset"), "") << file;
+            obs_data_release(settings);
+            return std::pair{prompt, values};
+        };
+        for (const std::string& file : {elsewhere.string(), fifo.string(), std::string("/dev/zero")}) {
+            SCOPED_TRACE(file);
+            const auto [prompt, values] = choose(file);
+            EXPECT_TRUE(prompt) << "choosing it returns at once";
+            EXPECT_EQ(values, (std::pair<long long, long long>{3, 2})) << "no setting changes";
+            int lines = 0;
+            for (const auto& line : obstest::logLines(LOG_WARNING)) lines += line.find(file) != std::string::npos;
+            EXPECT_EQ(lines, 1) << "one line says it was not applied";
+        }
+        const auto [prompt, values] = choose((folder / "bold.preset").string());
+        EXPECT_TRUE(prompt);
+        EXPECT_EQ(values, (std::pair<long long, long long>{7, 3})) << "a preset of the list applies";
         obs_properties_destroy(properties);
     }
     obs_source_release(lum);

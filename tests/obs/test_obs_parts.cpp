@@ -1,14 +1,23 @@
 // The module's pieces that need no OBS: the transparent frame made from the
-// figure, the colour exchange with OBS's picker, and the settings keys.
+// figure, the colour exchange with OBS's picker, the settings keys, OBS's
+// speaker layouts named channel by channel, and which presets are applied.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <vector>
 
 #include "lum_plugin.h"
 #include "obs/frame_alpha.h"
+#include "obs/preset_choice.h"
 #include "obs/source_catalogue.h"
+#include "obs/speaker_layout.h"
+#include "rules/block_cutter.h"
 
 namespace lumobs {
 namespace {
@@ -86,6 +95,99 @@ TEST(SettingKeys, NamedAsOBSKeysAndNeverTakingTheSourcesOwn) {
     // A plug-in without a long name is listed by its short one, then by its file.
     probe.displayName.clear();
     EXPECT_EQ(describeSource("zig zag", "/x/zig zag.lum", probe).displayName, "zig zag");
+}
+
+// Every layout OBS offers, named in the order OBS hands its channels over,
+// one place a channel.
+TEST(SpeakerLayouts, NameEachChannelAsObsOrdersThem) {
+    using enum lumrules::ChannelPosition;
+    using Places = std::vector<lumrules::ChannelPosition>;
+    const std::vector<std::pair<speaker_layout, Places>> layouts = {
+        {SPEAKERS_MONO, {mono}},
+        {SPEAKERS_STEREO, {frontLeft, frontRight}},
+        {SPEAKERS_2POINT1, {frontLeft, frontRight, lowFrequency}},
+        {SPEAKERS_4POINT0, {frontLeft, frontRight, frontCentre, backCentre}},
+        {SPEAKERS_4POINT1, {frontLeft, frontRight, frontCentre, lowFrequency, backCentre}},
+        {SPEAKERS_5POINT1, {frontLeft, frontRight, frontCentre, lowFrequency, surroundLeft, surroundRight}},
+        {SPEAKERS_7POINT1, {frontLeft, frontRight, frontCentre, lowFrequency, surroundLeft, surroundRight, surroundLeft, surroundRight}},
+    };
+    for (const auto& [speakers, places] : layouts) {
+        EXPECT_EQ(speakerPositions(speakers), places) << speakers;
+        EXPECT_EQ(speakerPositions(speakers).size(), get_audio_channels(speakers)) << speakers;
+    }
+    // OBS takes an unknown layout for stereo.
+    EXPECT_EQ(speakerPositions(SPEAKERS_UNKNOWN), (Places{frontLeft, frontRight}));
+}
+
+// OBS's sound mixed as the cutter cuts it: channel by channel, what each of
+// OBS's channels alone adds to the left and the right of a block. The low
+// frequencies are never heard (2.1's third channel is no centre, 4.1's fourth
+// no surround), a back centre is heard equally on both sides, and 5.1 and 7.1
+// mix as the same layouts in a file do.
+TEST(SpeakerLayouts, ObsSoundIsMixedByWhereEachChannelStands) {
+    const std::size_t frames = 800;  // one block at 48 kHz and 60 fps
+    const std::vector<float> loud(frames, 0.5f), quiet(frames, 0.0f);
+    // Each channel alone: the block's first sample on the left and on the right.
+    auto heard = [&](speaker_layout speakers) {
+        std::vector<std::pair<int, int>> sides;
+        const auto channels = get_audio_channels(speakers);
+        for (uint32_t alone = 0; alone < channels; ++alone) {
+            lumrules::BlockCutter cutter;
+            cutter.reset(48000, speakerPositions(speakers), 60);
+            std::vector<const void*> planes(channels, quiet.data());
+            planes[alone] = loud.data();
+            cutter.pushPlanar(planes.data(), frames, lumrules::SampleFormat::f32);
+            std::vector<int8_t> block;
+            EXPECT_TRUE(cutter.cut(block));
+            sides.emplace_back(block.at(0), block.at(channels == 1 ? 0 : frames));
+        }
+        return sides;
+    };
+    using Sides = std::vector<std::pair<int, int>>;
+    // 0.5 is 64 as a byte, at -3 dB 45, at -6 dB 32.
+    EXPECT_EQ(heard(SPEAKERS_MONO), (Sides{{64, 64}}));
+    EXPECT_EQ(heard(SPEAKERS_STEREO), (Sides{{64, 0}, {0, 64}}));
+    EXPECT_EQ(heard(SPEAKERS_2POINT1), (Sides{{64, 0}, {0, 64}, {0, 0}}));
+    EXPECT_EQ(heard(SPEAKERS_4POINT0), (Sides{{64, 0}, {0, 64}, {45, 45}, {32, 32}}));
+    EXPECT_EQ(heard(SPEAKERS_4POINT1), (Sides{{64, 0}, {0, 64}, {45, 45}, {0, 0}, {32, 32}}));
+    EXPECT_EQ(heard(SPEAKERS_5POINT1), (Sides{{64, 0}, {0, 64}, {45, 45}, {0, 0}, {45, 0}, {0, 45}}));
+    EXPECT_EQ(heard(SPEAKERS_7POINT1), (Sides{{64, 0}, {0, 64}, {45, 45}, {0, 0}, {45, 0}, {0, 45}, {45, 0}, {0, 45}}));
+    for (const auto speakers : {SPEAKERS_5POINT1, SPEAKERS_7POINT1})
+        EXPECT_EQ(lumrules::downmixGains(speakerPositions(speakers)), lumrules::downmixGains(static_cast<int>(get_audio_channels(speakers))));
+}
+
+// Only what the preset list offers is applied: a regular NAME.preset found
+// first of its name in the folders; never a device, a FIFO, a file elsewhere
+// or one its name's first shadows, and nothing is read to tell.
+TEST(PresetChoice, OnlyWhatTheListOffers) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("lum-obs-presets-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    const fs::path user = root / "user", installed = root / "installed";
+    fs::create_directories(user);
+    fs::create_directories(installed);
+    for (const auto& file : {user / "bold.preset", installed / "bold.preset", installed / "calm.preset", root / "elsewhere.preset",
+                             user / "notes.txt"})
+        std::ofstream(file) << "line width=3\n";
+    ASSERT_EQ(mkfifo((user / "pipe.preset").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", user / "zero.preset");
+    const std::vector<fs::path> folders = {user, installed};
+
+    EXPECT_TRUE(isListedPreset((user / "bold.preset").string(), folders));
+    EXPECT_TRUE(isListedPreset((installed / "calm.preset").string(), folders));
+    EXPECT_TRUE(isListedPreset(root.string() + "/user//bold.preset", folders)) << "the same path, spelt with a doubled slash";
+    EXPECT_FALSE(isListedPreset((installed / "bold.preset").string(), folders)) << "shadowed by the user's";
+    EXPECT_FALSE(isListedPreset((root / "elsewhere.preset").string(), folders));
+    EXPECT_FALSE(isListedPreset((user / ".." / "elsewhere.preset").string(), folders));
+    EXPECT_FALSE(isListedPreset((user / ".." / "user" / "bold.preset").string(), folders)) << "not the path the list shows";
+    EXPECT_FALSE(isListedPreset((user / "notes.txt").string(), folders));
+    EXPECT_FALSE(isListedPreset((user / "pipe.preset").string(), folders));
+    EXPECT_FALSE(isListedPreset((user / "zero.preset").string(), folders));
+    EXPECT_FALSE(isListedPreset("/dev/zero", folders));
+    EXPECT_FALSE(isListedPreset("bold", folders)) << "a name is no file of the list";
+    EXPECT_FALSE(isListedPreset("", folders));
+    EXPECT_FALSE(isListedPreset((user / "bold.preset").string(), {})) << "no folders, no presets";
+    fs::remove_all(root);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "rules/block_cutter.h"
 #include "rules/samples.h"
 
 namespace lumrules {
@@ -83,6 +84,74 @@ TEST(Downmix, MonoAndStereoPassUnchangedWiderBecomesStereo) {
     EXPECT_EQ(mixedChannels(1), 1);
     EXPECT_EQ(mixedChannels(2), 2);
     EXPECT_EQ(mixedChannels(6), 2);
+}
+
+// Channels named by where they stand are mixed by their places, whatever
+// their order: the low frequencies of a 2.1 stream are left out (not taken
+// for a centre), and a quad stream's back pair goes each to its own side.
+TEST(Downmix, PositionedChannelsMixByTheirPlaces) {
+    using enum ChannelPosition;
+    const float half = 0.70710678f;
+    EXPECT_EQ(downmixGains({frontLeft, frontRight, lowFrequency}), (std::vector<float>{1, 0, 0, 1, 0, 0}));
+    EXPECT_EQ(downmixGains({frontLeft, frontRight, surroundLeft, surroundRight}),
+              (std::vector<float>{1, 0, 0, 1, half, 0, 0, half}));
+    // 4.1 as some hosts order it: the back centre last, after the low frequencies.
+    EXPECT_EQ(downmixGains({frontLeft, frontRight, frontCentre, lowFrequency, backCentre}),
+              (std::vector<float>{1, 0, 0, 1, half, half, 0, 0, 0.5f, 0.5f}));
+    EXPECT_EQ(downmixGains({frontRight, frontLeft}), (std::vector<float>{0, 1, 1, 0}));
+    EXPECT_EQ(downmixGains({other, frontLeft, frontRight}), (std::vector<float>{0, 0, 1, 0, 0, 1}));
+    // A lone channel feeds both sides as it is, wherever it stands.
+    EXPECT_EQ(downmixGains({frontCentre}), (std::vector<float>{1, 1}));
+    // The usual orders name the places the count-only mix has always used.
+    for (int channels = 1; channels <= 10; ++channels) {
+        EXPECT_EQ(usualPositions(channels).size(), static_cast<std::size_t>(channels));
+        EXPECT_EQ(downmixGains(usualPositions(channels)), downmixGains(channels)) << channels;
+    }
+    EXPECT_TRUE(passesUnmixed({mono}));
+    EXPECT_TRUE(passesUnmixed({frontLeft, frontRight}));
+    EXPECT_FALSE(passesUnmixed({frontRight, frontLeft}));
+    EXPECT_FALSE(passesUnmixed({frontLeft, frontRight, lowFrequency}));
+
+    const float quad[] = {0.5f, -0.25f, 0.125f, -0.5f};  // FL FR RL RR
+    std::vector<float> out;
+    mixDown(quad, 1, {frontLeft, frontRight, surroundLeft, surroundRight}, out);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_FLOAT_EQ(out[0], 0.5f + 0.125f * half);
+    EXPECT_FLOAT_EQ(out[1], -0.25f - 0.5f * half);
+    const float swapped[] = {0.1f, 0.2f};  // FR FL
+    out.clear();
+    mixDown(swapped, 1, {frontRight, frontLeft}, out);
+    EXPECT_EQ(out, (std::vector<float>{0.2f, 0.1f}));
+}
+
+// The cutter mixes by the positions it was given, for every way sound is
+// pushed: only the low frequencies of 2.1 sound give silent blocks.
+TEST(Downmix, TheCutterMixesByItsPositions) {
+    using enum ChannelPosition;
+    const std::size_t frames = 800;  // one block at 48 kHz and 60 fps
+    std::vector<float> front(frames, 0.0f), bass(frames, 0.75f), interleaved;
+    for (std::size_t i = 0; i < frames; ++i) interleaved.insert(interleaved.end(), {0.0f, 0.0f, 0.75f});
+    std::vector<int16_t> wide(interleaved.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) wide[i] = static_cast<int16_t>(interleaved[i] * 32768.0f);
+    const void* planes[] = {front.data(), front.data(), bass.data()};
+    const std::vector<int8_t> silent(3 * frames, 0);
+    for (int way = 0; way < 3; ++way) {
+        BlockCutter cutter;
+        cutter.reset(48000, {frontLeft, frontRight, lowFrequency}, 60);
+        EXPECT_EQ(cutter.channels(), 3);
+        EXPECT_EQ(cutter.blockChannels(), 2);
+        if (way == 0) cutter.push(interleaved.data(), frames);
+        if (way == 1) cutter.pushPlanar(planes, frames, SampleFormat::f32);
+        if (way == 2) cutter.push(wide.data(), frames, SampleFormat::s16);
+        std::vector<int8_t> block;
+        ASSERT_TRUE(cutter.cut(block)) << way;
+        EXPECT_EQ(block, silent) << way;
+        // In the usual order for three channels the third is a centre, and is heard.
+        cutter.reset(48000, 3, 60);
+        cutter.push(interleaved.data(), frames);
+        ASSERT_TRUE(cutter.cut(block));
+        EXPECT_NE(block, silent);
+    }
 }
 
 }  // namespace
