@@ -80,7 +80,7 @@ void logLine(void* data, int, const libvlc_log_t* context, const char* format, v
     if (module == nullptr || std::strcmp(module, "lum") != 0) return;
     char text[1024];
     std::vsnprintf(text, sizeof text, format, args);
-    if (std::strstr(text, "pictures drawn") == nullptr) return;
+    if (std::strstr(text, "pictures shown") == nullptr) return;
     auto& run = *static_cast<Run*>(data);
     std::lock_guard guard(run.lock);
     run.costLine = text;
@@ -123,18 +123,21 @@ double vlcPerPicture(const std::string& sound, double seconds) {
     libvlc_media_player_release(player);
     libvlc_log_unset(vlc);
     libvlc_release(vlc);
-    // "FILE: N pictures drawn, processor time D ms drawing and C ms cutting (P ms in the plug-in, K ms copying)"
-    long long pictures = 0;
-    double drawing = 0, cutting = 0, plugin = 0, copying = 0;
+    // "FILE: N pictures shown, B blocks drawn, D dropped, R runs, processor time T ms drawing and H ms handing the sound
+    // over (K ms copying into VLC's pictures)"
+    long long pictures = 0, blocks = 0, dropped = 0, runs = 0;
+    double drawing = 0, cutting = 0, copying = 0;
     const auto at = run.costLine.find(": ");
     if (at == std::string::npos ||
         std::sscanf(run.costLine.c_str() + at + 2,
-                    "%lld pictures drawn, processor time %lf ms drawing and %lf ms cutting (%lf ms in the plug-in, %lf ms copying)", &pictures,
-                    &drawing, &cutting, &plugin, &copying) != 5 ||
+                    "%lld pictures shown, %lld blocks drawn, %lld dropped, %lld runs, processor time %lf ms drawing and %lf ms handing the "
+                    "sound over (%lf ms copying",
+                    &pictures, &blocks, &dropped, &runs, &drawing, &cutting, &copying) != 7 ||
         pictures == 0)
         return -1;
-    std::printf("  vlc: %lld pictures, %.1f ms drawing (%.1f ms in the plug-in, %.1f ms copying into VLC's pictures), %.1f ms cutting\n",
-                pictures, drawing, plugin, copying, cutting);
+    std::printf("  vlc: %lld pictures (%lld blocks dropped), %.1f ms drawing (%.1f ms copying into VLC's pictures), %.1f ms handing the "
+                "sound over\n",
+                pictures, dropped, drawing, copying, cutting);
     return (drawing + cutting) / static_cast<double>(pictures);
 }
 

@@ -187,6 +187,12 @@ void clearCanvas(ElementState& s) {
 // lumEnd if a run is on, then lumStart: a fresh trail on a black canvas, and
 // blocks counted again from the first sound that follows.
 bool startRun(GstElement* element, ElementState& s) {
+    // Blocks are cut at the negotiated frame rate: one above the sample rate would leave some without sound.
+    const int rate = GST_AUDIO_INFO_RATE(&s.audio), fpsN = GST_VIDEO_INFO_FPS_N(&s.video), fpsD = GST_VIDEO_INFO_FPS_D(&s.video);
+    if (!lumrules::frameRateFits(rate, fpsN, fpsD)) {
+        GST_ELEMENT_ERROR(element, CORE, NEGOTIATION, ("framerate: %s", lumrules::frameRateTooHigh(rate, fpsN, fpsD).c_str()), (nullptr));
+        return false;
+    }
     try {
         if (s.running) s.module->end();
         s.running = false;

@@ -348,7 +348,7 @@ bool presetChosen(void* param, obs_properties_t*, obs_property_t*, obs_data_t* s
         return true;
     }
     try {
-        const auto text = lumhost::readPreset(file);
+        const auto text = lumhost::readPresetFile(file);
         std::vector<std::string> notes;
         std::lock_guard lock(s.settingsLock);
         for (const auto& [id, value] : lumlive::applyPresetText(s.mirror, text, file, &notes)) s.run->set(id, value);

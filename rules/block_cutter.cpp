@@ -17,6 +17,20 @@ int64_t frameStart(int64_t frame, int sampleRate, int fpsNumerator, int fpsDenom
     return frame * sampleRate * fpsDenominator / fpsNumerator;
 }
 
+bool frameRateFits(int sampleRate, int fpsNumerator, int fpsDenominator) {
+    // Each block holds floor((f + 1) x rate / fps) - floor(f x rate / fps) sample
+    // frames: never none while rate / fps is at least one.
+    return sampleRate > 0 && fpsNumerator > 0 && fpsDenominator > 0 &&
+           static_cast<int64_t>(fpsNumerator) <= static_cast<int64_t>(sampleRate) * fpsDenominator;
+}
+
+std::string frameRateTooHigh(int sampleRate, int fpsNumerator, int fpsDenominator) {
+    const std::string fps = std::to_string(fpsNumerator) + (fpsDenominator == 1 ? "" : "/" + std::to_string(fpsDenominator));
+    return "a frame rate of " + fps + " per second is above the sound's " + std::to_string(sampleRate) +
+           " samples per second; every frame needs at least one sample, so the frame rate can be at most " +
+           std::to_string(sampleRate);
+}
+
 int64_t framesFor(int64_t sampleFrames, int sampleRate, int fps) {
     if (sampleFrames <= 0) return 0;
     return (sampleFrames * fps + sampleRate - 1) / sampleRate;

@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "rules/samples.h"
@@ -42,6 +43,15 @@ int64_t frameStart(int64_t frame, int sampleRate, int fps);
 // The same at a rate of `fpsNumerator`/`fpsDenominator` frames per second
 // (30000/1001 and the like); an integer rate gives what the one above gives.
 int64_t frameStart(int64_t frame, int sampleRate, int fpsNumerator, int fpsDenominator);
+
+// Whether every block at this frame rate holds sound: a frame rate above the
+// sample rate would give blocks without a single sample frame (at 1000 fps
+// over 100 Hz sound, nine blocks in ten). Every front end refuses such a rate.
+bool frameRateFits(int sampleRate, int fpsNumerator, int fpsDenominator = 1);
+
+// The one line a front end gives for a rate that does not fit, naming both
+// rates; the front end puts its own option's name before it.
+std::string frameRateTooHigh(int sampleRate, int fpsNumerator, int fpsDenominator = 1);
 
 // Video frames needed to show `sampleFrames` of sound (the last may be short).
 int64_t framesFor(int64_t sampleFrames, int sampleRate, int fps);

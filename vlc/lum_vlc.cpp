@@ -1,11 +1,10 @@
 // The VLC module (liblum_plugin.so, "lum"): a .lum plug-in as one of VLC's
-// visualisations, chosen with --audio-visual=lum. VLC hands every sound block
-// to the audio filter on its audio thread; the filter cuts lumhost's blocks
-// from it with the shared cutter, dates each at its sound and queues it; a
-// thread of the module's own draws them with the plug-in and hands the
-// pictures to the video output VLC gave it. The sound is passed on untouched
-// whatever the plug-in does, so a plug-in that is slow, crashes or hangs
-// costs the pictures, never the sound.
+// visualisations, chosen with --audio-visual=lum. The plug-in runs in a live
+// run of its own (live/live_run.h): VLC's audio thread only hands it each
+// sound block with its date, and the run's drawing thread hands back
+// pictures dated at their sound, which go to the video output VLC gave the
+// module. The sound is passed on untouched whatever the plug-in does, so a
+// plug-in that is slow, crashes or hangs costs the pictures, never the sound.
 #include <vlc_common.h>
 #include <vlc_plugin.h>
 #include <vlc_aout.h>
@@ -19,83 +18,54 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
-#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <time.h>
 
+#include "host/bridge/bridge_protocol.h"
 #include "host/plugins/host_library.h"
-#include "host/plugins/plugin_module.h"
-#include "host/plugins/plugin_params.h"
 #include "host/plugins/plugin_presets.h"
+#include "host/plugins/plugin_probe.h"
 #include "host/plugins/plugin_search.h"
+#include "live/live_run.h"
+#include "live/settings_mirror.h"
 #include "rules/block_cutter.h"
 #include "rules/defaults.h"
 #include "rules/param_text.h"
 #include "vlc/sound_times.h"
 
-namespace {
-
-// One block of the plug-in's sound and when its picture is to be shown.
-struct Job {
-    std::vector<int8_t> block;
-    vlc_tick_t date = VLC_TICK_INVALID;
-    bool restart = false;  // the first block of a run: lumEnd, lumStart and a black canvas first
-};
-
-}  // namespace
-
 // What one visualisation holds. VLC names the type; the module defines it.
 struct filter_sys_t {
-    filter_t* filter = nullptr;
     std::string pluginFile;
-    std::unique_ptr<lumhost::PluginModule> module;
     vout_thread_t* vout = nullptr;
-    int width = lumrules::defaultWidth;
-    int height = lumrules::defaultHeight;
-    std::size_t catchUpAfter = 0;  // blocks waiting that make a late picture skipped
 
     // VLC's audio thread only.
     int rate = 1;
-    lumrules::BlockCutter cutter;
-    lumvlc::SoundTimes times;
     std::vector<int> channelOrder;  // VLC's channels into WAVE's order; empty: as they come
     std::vector<float> reordered;
-    std::vector<int8_t> block;
-    bool restartDue = true;
+    mtime_t nextDate = VLC_TICK_INVALID;  // where the sound handed over ends, for a block VLC left undated
 
-    // Between the two threads, under `lock`.
-    vlc_mutex_t lock;
-    vlc_cond_t wake;
-    std::deque<Job> jobs;
-    std::atomic<bool> failed{false};  // the plug-in failed: no more pictures
+    std::unique_ptr<lumlive::LiveRun> run;
+    std::atomic<lumlive::LiveRun*> started{nullptr};  // the run, for its log lines, once it is made
 
-    // What the module cost, for the line at the end: blocks drawn, and
-    // processor time in nanoseconds on the drawing thread (of it, in the
-    // plug-in and copying into VLC's pictures) and on VLC's audio thread.
-    std::atomic<int64_t> drawn{0};
+    // What the module cost, for the line at the end: processor time in
+    // nanoseconds of the run's drawing thread up to its last picture (of it,
+    // copying into VLC's pictures) and of VLC's audio thread handing the
+    // sound over.
+    std::atomic<int64_t> pictures{0};
     std::atomic<int64_t> drawingTime{0};
-    int64_t pluginTime = 0, copyTime = 0;  // the drawing thread's; read after it ends
-    int64_t cuttingTime = 0;
-
-    // The drawing thread only.
-    vlc_thread_t thread;
-    bool running = false;  // between lumStart and lumEnd
-    std::vector<uint32_t> canvas;
+    std::atomic<int64_t> copyTime{0};
+    int64_t handingTime = 0;
 };
 
 namespace {
-
-int64_t threadTime() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 constexpr const char* pluginOption = "lum-plugin";
 constexpr const char* setOption = "lum-set";
@@ -103,8 +73,12 @@ constexpr const char* presetOption = "lum-preset";
 constexpr const char* widthOption = "lum-width";
 constexpr const char* heightOption = "lum-height";
 constexpr const char* fpsOption = "lum-fps";
-// The largest picture side taken, as the GStreamer element takes.
+// The largest picture side the options take; the plug-in's kind may allow less.
 constexpr int maxSide = 16384;
+// The options' help names the bridge's limit for a Windows module.
+static_assert(lumbridge::maxWidth == 4096 && lumbridge::maxHeight == 2304, "say the bridge's canvas limit in --lum-width and --lum-height");
+// A preset is a few lines of text: a file larger than this is not one.
+constexpr std::uintmax_t maxPresetBytes = 64 * 1024;
 
 // The lumhost installed (or built) with this module: the module stands in
 // for lumhost's executable when it looks for plug-ins, presets and bridges.
@@ -121,124 +95,48 @@ std::string inheritedString(filter_t* filter, const char* name) {
     return text;
 }
 
-// ---- the drawing thread
-
-// Draws one block onto the canvas; false if the plug-in failed (it is then
-// named in one error line, and no more is drawn).
-bool draw(filter_sys_t& s, const Job& job) {
-    if (s.failed) return false;
-    try {
-        if (job.restart) {
-            if (s.running) s.module->end();
-            s.running = false;
-            s.module->start();
-            s.running = true;
-            std::fill(s.canvas.begin(), s.canvas.end(), 0u);
-        }
-        LumCanvas canvas{s.width, s.height, s.width * 4, s.canvas.data()};
-        const int64_t start = threadTime();
-        s.module->displaySoundData(&canvas, job.block.data(), static_cast<uint32_t>(job.block.size()));
-        s.pluginTime += threadTime() - start;
-        return true;
-    } catch (const std::exception& error) {
-        msg_Err(s.filter, "plug-in %s: %s; the sound plays on without pictures", s.pluginFile.c_str(), error.what());
-        s.failed = true;
-        return false;
-    }
+int64_t threadTime() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
+
+// ---- the run's drawing thread
 
 // The canvas's 0x00RRGGBB pixels are VLC's RV32 with masks 0xff0000, 0xff00
 // and 0xff as they are: copied row by row into the picture's pitch.
-void copyCanvas(const filter_sys_t& s, picture_t* picture) {
+void copyCanvas(const lumlive::Picture& canvas, picture_t* picture) {
     const plane_t& plane = picture->p[0];
-    const auto rowBytes = std::min<std::size_t>(static_cast<std::size_t>(s.width) * 4, static_cast<std::size_t>(plane.i_pitch));
-    const int rows = std::min(s.height, plane.i_visible_lines);
-    const auto* canvas = reinterpret_cast<const uint8_t*>(s.canvas.data());
+    const auto canvasRow = static_cast<std::size_t>(canvas.width) * 4;
+    const auto rowBytes = std::min<std::size_t>(canvasRow, static_cast<std::size_t>(plane.i_pitch));
+    const int rows = std::min(canvas.height, plane.i_visible_lines);
+    const auto* pixels = reinterpret_cast<const uint8_t*>(canvas.pixels);
     for (int y = 0; y < rows; ++y)
-        std::memcpy(plane.p_pixels + static_cast<std::ptrdiff_t>(y) * plane.i_pitch,
-                    canvas + static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) * 4, rowBytes);
+        std::memcpy(plane.p_pixels + static_cast<std::ptrdiff_t>(y) * plane.i_pitch, pixels + static_cast<std::size_t>(y) * canvasRow,
+                    rowBytes);
 }
 
-void* drawingThread(void* data) {
-    auto& s = *static_cast<filter_sys_t*>(data);
-    for (;;) {
-        Job job;
-        std::size_t waiting = 0;
-        vlc_mutex_lock(&s.lock);
-        mutex_cleanup_push(&s.lock);
-        while (s.jobs.empty()) vlc_cond_wait(&s.wake, &s.lock);
-        vlc_cleanup_pop();
-        job = std::move(s.jobs.front());
-        s.jobs.pop_front();
-        waiting = s.jobs.size();
-        vlc_mutex_unlock(&s.lock);
-
-        // Waiting for the next block is the one place the thread is
-        // cancelled: never inside the plug-in or the output's picture pool.
-        const int state = vlc_savecancel();
-        const bool drawn = draw(s, job);
-        // Every block is drawn (the figure grows from each), but a plug-in
-        // that has fallen half a second behind shows no late pictures until
-        // it has caught up.
-        if (drawn) {
-            ++s.drawn;
-            s.drawingTime = threadTime();
-        }
-        if (!drawn || (waiting > s.catchUpAfter && job.date < mdate())) {
-            vlc_restorecancel(state);
-            continue;
-        }
-        // Waits for a picture the output has done with.
-        picture_t* picture = vout_GetPicture(s.vout);
-        if (picture == nullptr) {
-            vlc_restorecancel(state);
-            continue;
-        }
-        const int64_t copyStart = threadTime();
-        copyCanvas(s, picture);
-        s.copyTime += threadTime() - copyStart;
-        picture->date = job.date;
-        // Whole pictures: VLC would otherwise take them for interlaced and blend their fields.
-        picture->b_progressive = true;
-        vout_PutPicture(s.vout, picture);
-        vlc_restorecancel(state);
-        s.drawingTime = threadTime();
-    }
-    return nullptr;
+// A picture from the output (waiting for one it has shown), with the canvas,
+// shown when its block's sound is heard.
+void showPicture(filter_sys_t& s, const lumlive::Picture& canvas) {
+    picture_t* picture = vout_GetPicture(s.vout);
+    if (picture == nullptr) return;
+    const int64_t copyStart = threadTime();
+    copyCanvas(canvas, picture);
+    s.copyTime += threadTime() - copyStart;
+    picture->date = canvas.date / 1000;
+    // Whole pictures: VLC would otherwise take them for interlaced and blend their fields.
+    picture->b_progressive = true;
+    vout_PutPicture(s.vout, picture);
+    ++s.pictures;
+    s.drawingTime = threadTime();
 }
 
 // ---- VLC's audio thread
 
-// Cuts every block whose sound is in (at the end, the short rest too) and
-// queues it for the drawing thread, dated when its first sample is heard.
-void queueBlocks(filter_sys_t& s, bool atEnd) {
-    std::vector<Job> ready;
-    while (s.cutter.cut(s.block, atEnd)) {
-        const int64_t frame = s.cutter.frame() - 1;
-        const auto date = s.times.timeOf(s.cutter.frameStartSample(frame));
-        ready.push_back({s.block, date.value_or(VLC_TICK_INVALID), s.restartDue});
-        s.restartDue = false;
-    }
-    if (ready.empty()) return;
-    vlc_mutex_lock(&s.lock);
-    for (auto& job : ready) s.jobs.push_back(std::move(job));
-    vlc_cond_signal(&s.wake);
-    vlc_mutex_unlock(&s.lock);
-}
-
-// A new run: what is held or queued belongs to the sound before.
-void newRun(filter_sys_t& s) {
-    s.cutter.restart();
-    s.times.restart(s.rate);
-    s.restartDue = true;
-    vlc_mutex_lock(&s.lock);
-    s.jobs.clear();
-    vlc_mutex_unlock(&s.lock);
-}
-
 block_t* filterSound(filter_t* filter, block_t* in) {
     auto& s = *filter->p_sys;
-    if (s.failed || in->i_nb_samples == 0) return in;
+    if (in->i_nb_samples == 0) return in;
     const int64_t start = threadTime();
     const auto frames = static_cast<std::size_t>(in->i_nb_samples);
     const auto* samples = reinterpret_cast<const float*>(in->p_buffer);
@@ -246,52 +144,71 @@ block_t* filterSound(filter_t* filter, block_t* in) {
         lumvlc::reorder(samples, frames, s.channelOrder, s.reordered);
         samples = s.reordered.data();
     }
-    s.times.add(in->i_pts, frames);
-    s.cutter.push(samples, frames);
-    queueBlocks(s, false);
-    s.cuttingTime += threadTime() - start;
+    // VLC dates its blocks on its own clock (mdate's) by their first sample.
+    const mtime_t date = in->i_pts != VLC_TICK_INVALID ? in->i_pts : s.nextDate;
+    if (date == VLC_TICK_INVALID) {
+        s.handingTime += threadTime() - start;
+        return in;
+    }
+    s.nextDate = date + static_cast<mtime_t>(frames) * CLOCK_FREQ / s.rate;
+    s.run->pushInterleaved(samples, frames, lumrules::SampleFormat::f32, date * 1000);
+    s.handingTime += threadTime() - start;
     return in;
 }
 
 // A seek: the next sound starts a new run, as lumhost's --start does.
-void flush(filter_t* filter) { newRun(*filter->p_sys); }
-
-// The end of the stream: the short last block makes the last picture, and
-// any sound after it starts a run of its own.
-block_t* drain(filter_t* filter) {
+void flush(filter_t* filter) {
     auto& s = *filter->p_sys;
-    if (!s.failed) queueBlocks(s, true);
-    s.cutter.restart();
-    s.times.restart(s.rate);
-    s.restartDue = true;
+    s.nextDate = VLC_TICK_INVALID;
+    s.run->restart();
+}
+
+// The end of the stream: the short last block makes the last picture.
+block_t* drain(filter_t* filter) {
+    filter->p_sys->run->drain();
     return nullptr;
 }
 
 // ---- opening and closing
 
-// Loads the plug-in and applies the preset, then the settings; throws with
-// the line VLC's log shows.
-void loadPlugin(filter_t* filter, filter_sys_t& s) {
-    const std::string name = inheritedString(filter, pluginOption);
-    const auto home = lumhostFolder();
-    try {
-        s.pluginFile = lumhost::locatePlugin(name, lumhost::searchFoldersBeside(home));
-        s.module = std::make_unique<lumhost::PluginModule>(s.pluginFile, lumhost::ModuleSharing::ownCopy);
-        lumhost::initPlugin(*s.module);
-    } catch (const std::exception& error) {
-        throw std::runtime_error("plug-in " + (name.empty() ? std::string(lumhost::defaultPluginName) : name) + ": " + error.what() +
-                                 "; the sound plays on without pictures");
-    }
+// A preset's text, read whole; a file that is not a small regular one is refused.
+std::string presetFileText(const std::filesystem::path& file) {
+    if (!std::filesystem::is_regular_file(file)) throw std::runtime_error(file.string() + " is not a file");
+    if (std::filesystem::file_size(file) > maxPresetBytes)
+        throw std::runtime_error(file.string() + " is larger than a preset can be (" + std::to_string(maxPresetBytes / 1024) + " KiB)");
+    std::ifstream in(file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.eof() && in.fail()) throw std::runtime_error("cannot read " + file.string());
+    return text;
+}
+
+// The line VLC's log shows when the plug-in cannot be had.
+std::runtime_error noPlugin(const std::string& name, const std::string& why) {
+    return std::runtime_error("plug-in " + (name.empty() ? std::string(lumhost::defaultPluginName) : name) + ": " + why +
+                              "; the sound plays on without pictures");
+}
+
+// Reads the plug-in's settings (in a process of their own, so a plug-in that
+// crashes at lumInit only fails the opening), then applies the preset and the
+// settings to that copy of them: the run is handed the values that changed,
+// in order. Throws with the line VLC's log shows.
+std::vector<std::pair<uint32_t, int32_t>> settingsFor(filter_t* filter, const filter_sys_t& s, const std::string& name,
+                                                      const std::filesystem::path& home) {
+    const auto probe = lumhost::probePlugin(s.pluginFile);
+    if (!probe.loaded) throw noPlugin(name, probe.error);
+    std::vector<lumlive::MirroredSetting> probed;
+    for (const auto& param : probe.params) probed.push_back({param.param, param.range});
+    lumlive::SettingsMirror mirror(std::move(probed));
+    std::vector<std::pair<uint32_t, int32_t>> changed;
     const std::string preset = inheritedString(filter, presetOption);
     if (!preset.empty()) {
         try {
             auto setting = lumhost::currentPresetSetting();
             setting.executableFolder = home;
             const auto file = lumhost::locatePreset(preset, lumhost::presetFolders(setting, lumhost::presetPluginName(s.pluginFile)));
-            std::ostringstream notes;
-            lumhost::applyPreset(*s.module, file, notes);
-            std::istringstream lines(notes.str());
-            for (std::string line; std::getline(lines, line);) msg_Warn(filter, "%s", line.c_str());
+            std::vector<std::string> notes;
+            changed = lumlive::applyPresetText(mirror, presetFileText(file), file.string(), &notes);
+            for (const auto& note : notes) msg_Warn(filter, "%s", note.c_str());
         } catch (const std::exception& error) {
             throw std::runtime_error(std::string("--") + presetOption + " " + preset + ": " + error.what());
         }
@@ -299,29 +216,50 @@ void loadPlugin(filter_t* filter, filter_sys_t& s) {
     const std::string settings = inheritedString(filter, setOption);
     if (!settings.empty()) {
         try {
-            const lumhost::ModuleParams params(*s.module);
-            for (const auto& assignment : lumrules::resolveList(params, settings))
-                if (const auto note = lumrules::apply(params, assignment)) msg_Warn(filter, "%s", note->c_str());
+            for (const auto& assignment : lumrules::resolveList(mirror, settings)) {
+                if (const auto note = lumrules::apply(mirror, assignment)) msg_Warn(filter, "%s", note->c_str());
+                changed.emplace_back(assignment.id, mirror.describe(assignment.id).value_or(lumrules::ParamInfo{}).value);
+            }
         } catch (const std::exception& error) {
             throw std::runtime_error(std::string("--") + setOption + ": " + error.what());
         }
     }
+    return changed;
 }
 
 int openVisual(vlc_object_t* object) {
     auto* filter = reinterpret_cast<filter_t*>(object);
     auto s = std::make_unique<filter_sys_t>();
-    s->filter = filter;
-    s->width = static_cast<int>(var_InheritInteger(filter, widthOption));
-    s->height = static_cast<int>(var_InheritInteger(filter, heightOption));
+    const int width = static_cast<int>(var_InheritInteger(filter, widthOption));
+    const int height = static_cast<int>(var_InheritInteger(filter, heightOption));
     const int fps = static_cast<int>(var_InheritInteger(filter, fpsOption));
-    if (s->width < 1 || s->width > maxSide || s->height < 1 || s->height > maxSide || fps < lumrules::minFps || fps > lumrules::maxFps) {
-        msg_Err(filter, "--%s %d, --%s %d, --%s %d: sides are 1 to %d, rates %d to %d", widthOption, s->width, heightOption, s->height,
+    if (width < 1 || width > maxSide || height < 1 || height > maxSide || fps < lumrules::minFps || fps > lumrules::maxFps) {
+        msg_Err(filter, "--%s %d, --%s %d, --%s %d: sides are 1 to %d, rates %d to %d", widthOption, width, heightOption, height,
                 fpsOption, fps, maxSide, lumrules::minFps, lumrules::maxFps);
         return VLC_EGENERIC;
     }
+    // Blocks are cut at --lum-fps: one above the sound's sample rate would leave some without sound.
+    if (!lumrules::frameRateFits(static_cast<int>(filter->fmt_in.audio.i_rate), fps)) {
+        msg_Err(filter, "--%s: %s", fpsOption, lumrules::frameRateTooHigh(static_cast<int>(filter->fmt_in.audio.i_rate), fps).c_str());
+        return VLC_EGENERIC;
+    }
+    const std::string name = inheritedString(filter, pluginOption);
+    const auto home = lumhostFolder();
     try {
-        loadPlugin(filter, *s);
+        s->pluginFile = lumhost::locatePlugin(name, lumhost::searchFoldersBeside(home));
+    } catch (const std::exception& error) {
+        msg_Err(filter, "%s", noPlugin(name, error.what()).what());
+        return VLC_EGENERIC;
+    }
+    const auto limit = lumlive::canvasLimitFor(s->pluginFile);
+    if (width > limit.width || height > limit.height) {
+        msg_Err(filter, "--%s %d, --%s %d: %s draws at most %dx%d", widthOption, width, heightOption, height, s->pluginFile.c_str(),
+                limit.width, limit.height);
+        return VLC_EGENERIC;
+    }
+    lumlive::Options options;
+    try {
+        options.settings = settingsFor(filter, *s, name, home);
     } catch (const std::exception& error) {
         msg_Err(filter, "%s", error.what());
         return VLC_EGENERIC;
@@ -329,8 +267,8 @@ int openVisual(vlc_object_t* object) {
 
     video_format_t picture;
     video_format_Init(&picture, VLC_CODEC_RGB32);
-    picture.i_width = picture.i_visible_width = static_cast<unsigned>(s->width);
-    picture.i_height = picture.i_visible_height = static_cast<unsigned>(s->height);
+    picture.i_width = picture.i_visible_width = static_cast<unsigned>(width);
+    picture.i_height = picture.i_visible_height = static_cast<unsigned>(height);
     picture.i_rmask = 0xff0000;
     picture.i_gmask = 0x00ff00;
     picture.i_bmask = 0x0000ff;
@@ -352,21 +290,39 @@ int openVisual(vlc_object_t* object) {
     if (std::popcount(static_cast<unsigned>(audio.i_physical_channels)) == channels)
         s->channelOrder = lumvlc::waveOrderOf(audio.i_physical_channels);
     s->rate = static_cast<int>(audio.i_rate);
-    s->catchUpAfter = static_cast<std::size_t>(fps / 2 + 1);
-    s->cutter.reset(s->rate, channels, fps);
-    s->times.restart(s->rate);
-    s->canvas.assign(static_cast<std::size_t>(s->width) * static_cast<std::size_t>(s->height), 0u);
 
-    vlc_mutex_init(&s->lock);
-    vlc_cond_init(&s->wake);
-    if (vlc_clone(&s->thread, drawingThread, s.get(), VLC_THREAD_PRIORITY_VIDEO) != 0) {
-        vlc_cond_destroy(&s->wake);
-        vlc_mutex_destroy(&s->lock);
+    options.pluginFile = s->pluginFile;
+    options.rate = s->rate;
+    options.channels = channels;
+    options.fpsNum = fps;
+    options.fpsDen = 1;
+    options.width = width;
+    options.height = height;
+    // Playing, VLC is live: its present is mdate(), the clock its sound is dated on.
+    options.live = true;
+    options.now = [] { return static_cast<int64_t>(mdate()) * 1000; };
+    filter_sys_t* sys = s.get();
+    options.onPicture = [sys](const lumlive::Picture& canvas) { showPicture(*sys, canvas); };
+    // No picture while the plug-in fails: the output keeps the last one.
+    options.onNothing = [](int, int) {};
+    // The plug-in's failure is VLC's error (one line); that it cannot keep
+    // up with the sound, a warning. Before the run is made, a warning can
+    // only be that the plug-in did not load.
+    options.log = [filter, sys](lumlive::LogLevel level, const std::string& line) {
+        const lumlive::LiveRun* run = sys->started;
+        if (level == lumlive::LogLevel::info) msg_Info(filter, "%s", line.c_str());
+        else if (run == nullptr || run->status().failed) msg_Err(filter, "%s", line.c_str());
+        else msg_Warn(filter, "%s", line.c_str());
+    };
+    try {
+        s->run = std::make_unique<lumlive::LiveRun>(std::move(options));
+        s->started = s->run.get();
+    } catch (const std::exception& error) {
         aout_filter_RequestVout(filter, s->vout, nullptr);
-        msg_Err(filter, "cannot start the drawing thread");
+        msg_Err(filter, "%s: %s", s->pluginFile.c_str(), error.what());
         return VLC_EGENERIC;
     }
-    msg_Dbg(filter, "%s: %dx%d, %d fps, %d Hz, %d channels", s->pluginFile.c_str(), s->width, s->height, fps, s->rate, channels);
+    msg_Dbg(filter, "%s: %dx%d, %d fps, %d Hz, %d channels", s->pluginFile.c_str(), width, height, fps, s->rate, channels);
     filter->p_sys = s.release();
     filter->pf_audio_filter = filterSound;
     filter->pf_flush = flush;
@@ -377,22 +333,17 @@ int openVisual(vlc_object_t* object) {
 void closeVisual(vlc_object_t* object) {
     auto* filter = reinterpret_cast<filter_t*>(object);
     std::unique_ptr<filter_sys_t> s(filter->p_sys);
-    vlc_cancel(s->thread);
-    vlc_join(s->thread, nullptr);
-    if (s->running && !s->failed) {
-        try {
-            s->module->end();
-        } catch (const std::exception& error) {
-            msg_Err(filter, "plug-in %s: %s", s->pluginFile.c_str(), error.what());
-        }
-    }
-    const int64_t drawn = s->drawn;
-    msg_Dbg(filter, "%s: %lld pictures drawn, processor time %.3f ms drawing and %.3f ms cutting (%.3f ms in the plug-in, %.3f ms copying)",
-            s->pluginFile.c_str(), static_cast<long long>(drawn), static_cast<double>(s->drawingTime) / 1e6,
-            static_cast<double>(s->cuttingTime) / 1e6, static_cast<double>(s->pluginTime) / 1e6, static_cast<double>(s->copyTime) / 1e6);
+    // Within a second whatever the plug-in does; no picture is handed over after it.
+    s->run->stop();
+    const auto status = s->run->status();
+    msg_Dbg(filter,
+            "%s: %lld pictures shown, %lld blocks drawn, %lld dropped, %lld runs, processor time %.3f ms drawing and %.3f ms handing "
+            "the sound over (%.3f ms copying into VLC's pictures)",
+            s->pluginFile.c_str(), static_cast<long long>(s->pictures.load()), status.drawn, status.dropped, status.runs,
+            static_cast<double>(s->drawingTime) / 1e6, static_cast<double>(s->handingTime) / 1e6,
+            static_cast<double>(s->copyTime) / 1e6);
+    s->run.reset();
     aout_filter_RequestVout(filter, s->vout, nullptr);
-    vlc_cond_destroy(&s->wake);
-    vlc_mutex_destroy(&s->lock);
 }
 
 }  // namespace
@@ -413,8 +364,12 @@ vlc_module_begin()
                false)
     add_string(presetOption, "", "Preset",
                "One of lumhost's presets for the plug-in (lumhost presets lists them), by name or file.", false)
-    add_integer_with_range(widthOption, lumrules::defaultWidth, 1, maxSide, "Width", "The pictures' width in pixels.", false)
-    add_integer_with_range(heightOption, lumrules::defaultHeight, 1, maxSide, "Height", "The pictures' height in pixels.", false)
+    add_integer_with_range(widthOption, lumrules::defaultWidth, 1, maxSide, "Width",
+                           "The pictures' width in pixels: up to 16384, up to 4096 for a Windows module (its bridge's display).",
+                           false)
+    add_integer_with_range(heightOption, lumrules::defaultHeight, 1, maxSide, "Height",
+                           "The pictures' height in pixels: up to 16384, up to 2304 for a Windows module (its bridge's display).",
+                           false)
     add_integer_with_range(fpsOption, lumrules::defaultFps, lumrules::minFps, lumrules::maxFps, "Pictures per second",
                            "Pictures (and so blocks of sound) per second.", false)
     set_callbacks(openVisual, closeVisual)

@@ -33,23 +33,4 @@ void reorder(const float* interleaved, std::size_t frames, const std::vector<int
         for (std::size_t c = 0; c < width; ++c) out[i * width + c] = interleaved[i * width + static_cast<std::size_t>(order[c])];
 }
 
-void SoundTimes::restart(int sampleRate) {
-    rate_ = sampleRate;
-    end_ = 0;
-    blocks_.clear();
-}
-
-void SoundTimes::add(int64_t time, std::size_t frames) {
-    if (frames == 0) return;
-    blocks_.push_back({end_, time});
-    end_ += static_cast<int64_t>(frames);
-}
-
-std::optional<int64_t> SoundTimes::timeOf(int64_t sample) {
-    if (sample < 0 || sample >= end_ || blocks_.empty() || sample < blocks_.front().first) return std::nullopt;
-    while (blocks_.size() > 1 && blocks_[1].first <= sample) blocks_.pop_front();
-    const auto& block = blocks_.front();
-    return block.time + (sample - block.first) * 1000000 / rate_;
-}
-
 }  // namespace lumvlc

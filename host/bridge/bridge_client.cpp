@@ -32,25 +32,27 @@ using lumbridge::RequestHead;
 // Wine's start-up (and the module's DllMain) may take this long.
 constexpr int startSeconds = 60;
 
-enum class Io { done, timeout, closed };
+enum class Io { done, timeout, closed, abandoned };
 
 int millisecondsLeft(Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-Io waitFor(int fd, short events, Clock::time_point deadline) {
+// Waits for `fd`, or for a word on `wake` (the bridge abandoned from another thread).
+Io waitFor(int fd, short events, Clock::time_point deadline, int wake) {
     for (;;) {
-        pollfd wait{fd, events, 0};
-        const int ready = ::poll(&wait, 1, millisecondsLeft(deadline));
+        pollfd wait[2] = {{fd, events, 0}, {wake, POLLIN, 0}};
+        const int ready = ::poll(wait, wake >= 0 ? 2 : 1, millisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR) continue;  // Ctrl-C: the call still ends in time, then lumhost stops
         if (ready < 0) return Io::closed;
         if (ready == 0) return Io::timeout;
+        if (wake >= 0 && wait[1].revents != 0) return Io::abandoned;
         return Io::done;
     }
 }
 
-Io writeAll(int fd, const void* data, std::size_t size, Clock::time_point deadline) {
+Io writeAll(int fd, const void* data, std::size_t size, Clock::time_point deadline, int wake = -1) {
     const auto* at = static_cast<const char*>(data);
     while (size > 0) {
         const auto put = ::write(fd, at, size);
@@ -61,7 +63,7 @@ Io writeAll(int fd, const void* data, std::size_t size, Clock::time_point deadli
         }
         if (put < 0 && errno == EINTR) continue;
         if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const auto waited = waitFor(fd, POLLOUT, deadline);
+            const auto waited = waitFor(fd, POLLOUT, deadline, wake);
             if (waited != Io::done) return waited;
             continue;
         }
@@ -70,10 +72,10 @@ Io writeAll(int fd, const void* data, std::size_t size, Clock::time_point deadli
     return Io::done;
 }
 
-Io readAll(int fd, void* data, std::size_t size, Clock::time_point deadline) {
+Io readAll(int fd, void* data, std::size_t size, Clock::time_point deadline, int wake = -1) {
     auto* at = static_cast<char*>(data);
     while (size > 0) {
-        const auto waited = waitFor(fd, POLLIN, deadline);
+        const auto waited = waitFor(fd, POLLIN, deadline, wake);
         if (waited != Io::done) return waited;
         const auto got = ::read(fd, at, size);
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
@@ -116,6 +118,7 @@ BridgeClient::BridgeClient(const std::string& modulePath, bool sixtyFourBit) : m
     // A write to a bridge that has gone must fail, not end lumhost.
     struct sigaction current {};
     if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) ::signal(SIGPIPE, SIG_IGN);
+    if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw HostError(std::string("cannot start the bridge: ") + std::strerror(errno));
     display_ = std::make_unique<PrivateDisplay>(lumbridge::maxWidth, lumbridge::maxHeight);
     preparePrefix(wine, display_->name());
     std::string canvasName;
@@ -139,6 +142,8 @@ BridgeClient::~BridgeClient() {
     waitForWine();
     if (canvas_ != nullptr) ::munmap(canvas_, canvasBytes_);
     if (canvasFile_ >= 0) ::close(canvasFile_);
+    for (const int fd : wake_)
+        if (fd >= 0) ::close(fd);
 }
 
 void BridgeClient::startBridge(std::vector<std::string> args, std::vector<std::string> environment) {
@@ -151,8 +156,8 @@ void BridgeClient::startBridge(std::vector<std::string> args, std::vector<std::s
     }
     auto argv = pointers(args);
     auto envp = pointers(environment);
-    pid_ = ::fork();
-    if (pid_ == 0) {
+    const pid_t child = ::fork();
+    if (child == 0) {
         // A group of its own: Ctrl-C reaches lumhost, which then ends the bridge in order.
         ::setpgid(0, 0);
         ::dup2(requests[0], STDIN_FILENO);
@@ -160,11 +165,15 @@ void BridgeClient::startBridge(std::vector<std::string> args, std::vector<std::s
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
+    {
+        std::lock_guard guard(processLock_);
+        pid_ = child;
+    }
     ::close(requests[0]);
     ::close(answers[1]);
     toBridge_ = requests[1];
     fromBridge_ = answers[0];
-    if (pid_ < 0) {
+    if (child < 0) {
         dead_ = true;
         throw HostError(std::string("cannot start the bridge: ") + std::strerror(errno));
     }
@@ -173,15 +182,16 @@ void BridgeClient::startBridge(std::vector<std::string> args, std::vector<std::s
     // The first answer says whether the module loaded and has its entry points.
     const auto deadline = Clock::now() + std::chrono::seconds(startSeconds);
     AnswerHead hello{};
-    const auto got = readAll(fromBridge_, &hello, sizeof hello, deadline);
+    const auto got = readAll(fromBridge_, &hello, sizeof hello, deadline, wake_[0]);
     std::string reason;
     if (got == Io::done && hello.payload > 0 && hello.payload <= lumbridge::maxRecord) {
         reason.resize(hello.payload);
-        if (readAll(fromBridge_, reason.data(), reason.size(), deadline) != Io::done) reason = "its bridge ended while loading it";
+        if (readAll(fromBridge_, reason.data(), reason.size(), deadline, wake_[0]) != Io::done) reason = "its bridge ended while loading it";
     }
     if (got == Io::done && hello.result == 1 && hello.payload == 0) return;
     if (got == Io::done && hello.result == lumbridge::faultResult) reason = "it crashed while loading (exception " + hex(hello.bitmap) + ")";
     if (got == Io::timeout) reason = "Wine did not start the bridge within " + std::to_string(startSeconds) + " s";
+    if (got == Io::abandoned) reason = "it was abandoned while loading";
     stopBridge();
     if (reason.empty()) reason = "its bridge " + args[1] + " did not start under " + args[0];
     throw HostError("cannot load plug-in " + module_ + ": " + reason);
@@ -224,26 +234,51 @@ void BridgeClient::stopBridge() {
         ::close(toBridge_);
         toBridge_ = -1;
     }
-    if (pid_ > 0) {
-        // A bridge told to quit has a moment to unload the module; then it is stopped.
-        int status = 0;
-        const auto deadline = Clock::now() + std::chrono::seconds(dead_ ? 0 : 3);
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (Clock::now() >= deadline) {
-                ::kill(pid_, SIGKILL);
-                while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-                }
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        pid_ = -1;
-    }
+    // A bridge told to quit has a moment to unload the module; then it is stopped.
+    endBridge(dead_ || abandoned_ ? std::chrono::milliseconds(0) : std::chrono::milliseconds(3000));
     if (fromBridge_ >= 0) {
         ::close(fromBridge_);
         fromBridge_ = -1;
     }
     dead_ = true;
+}
+
+std::optional<int> BridgeClient::endBridge(std::chrono::milliseconds grace) {
+    const pid_t pid = pid_;
+    if (pid <= 0) return std::nullopt;
+    const auto deadline = Clock::now() + grace;
+    bool killed = false;
+    for (;;) {
+        {
+            // Reaped under the lock abandon() kills under: the id is never reused before it lets go.
+            std::lock_guard guard(processLock_);
+            int status = 0;
+            const pid_t done = ::waitpid(pid, &status, WNOHANG);
+            if (done == pid || (done < 0 && errno != EINTR)) {
+                pid_ = -1;
+                if (done == pid && !killed) return status;
+                return std::nullopt;
+            }
+            if (!killed && Clock::now() >= deadline) {
+                ::kill(pid, SIGKILL);
+                killed = true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void BridgeClient::abandon() {
+    abandoned_ = true;
+    {
+        std::lock_guard guard(processLock_);
+        if (const pid_t pid = pid_; pid > 0) ::kill(pid, SIGKILL);
+    }
+    // Wakes a call waiting on the bridge's pipes (Wine's server may hold them open a moment longer).
+    const char word = 1;
+    if (wake_[1] >= 0 && ::write(wake_[1], &word, 1) < 0) {
+        // The pipe is full: a wake is already waiting.
+    }
 }
 
 std::string BridgeClient::where(const char* entry) const {
@@ -258,32 +293,34 @@ void BridgeClient::fail(const char* entry, const std::string& what) {
 }
 
 BridgeClient::Answer BridgeClient::call(Op op, const char* entry, RequestHead head, const void* payload, void* back) {
-    if (dead_) return {};
+    if (dead_ || abandoned_) return {};
     head.op = static_cast<uint32_t>(op);
     const auto deadline = Clock::now() + std::chrono::seconds(answerSeconds);
-    auto io = writeAll(toBridge_, &head, sizeof head, deadline);
-    if (io == Io::done && head.payload > 0) io = writeAll(toBridge_, payload, head.payload, deadline);
+    auto io = writeAll(toBridge_, &head, sizeof head, deadline, wake_[0]);
+    if (io == Io::done && head.payload > 0) io = writeAll(toBridge_, payload, head.payload, deadline, wake_[0]);
     AnswerHead answer{};
-    if (io == Io::done) io = readAll(fromBridge_, &answer, sizeof answer, deadline);
+    if (io == Io::done) io = readAll(fromBridge_, &answer, sizeof answer, deadline, wake_[0]);
     if (io == Io::done && answer.result == lumbridge::faultResult)
         fail(entry, "crashed (exception " + hex(answer.bitmap) + ")");
     const bool echoes = back != nullptr;
     if (io == Io::done && answer.payload != (echoes ? head.payload : 0u)) fail(entry, "broke the bridge's answers");
-    if (io == Io::done && answer.payload > 0) io = readAll(fromBridge_, back, answer.payload, deadline);
+    if (io == Io::done && answer.payload > 0) io = readAll(fromBridge_, back, answer.payload, deadline, wake_[0]);
+    if (io == Io::abandoned || (io != Io::done && abandoned_)) {
+        dead_ = true;
+        fail(entry, "was abandoned by the host (its bridge was stopped)");
+    }
     if (io == Io::timeout) {
-        ::kill(pid_, SIGKILL);
+        dead_ = true;
         fail(entry, "did not return within " + std::to_string(answerSeconds) + " s (its bridge was stopped)");
     }
     if (io == Io::closed) {
-        // The bridge went: the module ended the process, or Wine did.
-        int status = 0;
-        pid_t done = 0;
-        while ((done = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
-        }
-        pid_ = -1;
+        // The bridge went: the module ended the process, or Wine did. One
+        // that closed its answers but lingers is given a moment, then killed.
+        dead_ = true;
+        const auto status = endBridge(exitGrace);
         std::string how = "ended its bridge";
-        if (done > 0 && WIFEXITED(status)) how += " (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
-        if (done > 0 && WIFSIGNALED(status)) how += std::string(" (") + ::strsignal(WTERMSIG(status)) + ")";
+        if (status && WIFEXITED(*status)) how += " (exit status " + std::to_string(WEXITSTATUS(*status)) + ")";
+        if (status && WIFSIGNALED(*status)) how += std::string(" (") + ::strsignal(WTERMSIG(*status)) + ")";
         fail(entry, how);
     }
     return {answer.result, answer.bitmap};

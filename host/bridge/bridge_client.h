@@ -4,14 +4,19 @@
 // (Wine's start-up is not counted). A module that crashes, hangs or exits
 // ends only the bridge: the call throws HostError naming the entry point and
 // the frame, and every later call returns 0 without doing anything, so the
-// host can unwind.
+// host can unwind. Another thread may abandon the bridge at any time: the
+// bridge is killed and a call waiting on it returns at once with HostError.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +28,8 @@ namespace lumhost {
 class PrivateDisplay;
 
 inline constexpr int answerSeconds = 5;
+// A bridge whose answers ended has this long to exit before it is killed.
+inline constexpr std::chrono::milliseconds exitGrace{2000};
 
 class BridgeClient {
 public:
@@ -41,6 +48,10 @@ public:
     int32_t setParamInfo(uint32_t id, void* record, std::size_t size);
     int32_t displaySoundData(LumCanvas* canvas, const void* data, uint32_t length);
 
+    // From any thread: kills the bridge (SIGKILL). A call blocked on it in
+    // another thread throws HostError at once; later calls return 0.
+    void abandon();
+
 private:
     struct Answer {
         int32_t result = 0;
@@ -54,12 +65,20 @@ private:
     std::string where(const char* entry) const;
 
     void waitForWine();
+    // Waits up to `grace` for the bridge to end, kills it if it has not, and
+    // reaps it; the wait status if it ended by itself, else nothing.
+    std::optional<int> endBridge(std::chrono::milliseconds grace);
 
     std::string module_;
     std::string server_;
     std::vector<std::string> environment_;
     std::unique_ptr<PrivateDisplay> display_;
-    pid_t pid_ = -1;
+    // Read by abandon() on another thread; killed and reaped under processLock_,
+    // so a kill never reaches a process id that has been reaped and reused.
+    std::atomic<pid_t> pid_{-1};
+    std::mutex processLock_;
+    std::atomic<bool> abandoned_{false};
+    int wake_[2] = {-1, -1};  // written by abandon(): wakes a call that waits on the bridge
     int toBridge_ = -1;
     int fromBridge_ = -1;
     int canvasFile_ = -1;

@@ -182,7 +182,8 @@ int runPlay(const PlayOptions& options) {
         if (live) {
             liveSource->watch();
             changed = liveBlocks->showArrived(show) || changed;
-            if (liveSource->stopped()) open = false;
+            // Sound that stopped ends the window once its last blocks are shown.
+            if (liveSource->stopped() && !liveBlocks->holding()) open = false;
         } else if (open) {
             changed = player->advance(screen, show) || changed;
         }

@@ -8,6 +8,7 @@
 #include "host/sound/capture_source.h"
 #include "host/sound/demo_signal.h"
 #include "host/sound/raw_input.h"
+#include "rules/block_cutter.h"
 
 namespace lumhost {
 
@@ -31,6 +32,10 @@ std::unique_ptr<AudioSource> openSound(const FrameOptions& options) {
         skip = std::llround(options.start * source->sampleRate());
         if (skip >= source->frames()) throw HostError("--start: the demo lasts only " + std::to_string(demoSeconds) + " seconds");
     }
+    // Sound too slow for the frame rate would give blocks without a sample.
+    if (!lumrules::frameRateFits(source->sampleRate(), options.fps))
+        throw HostError((options.audio ? *options.audio + ": " : std::string()) + "--fps: " +
+                        lumrules::frameRateTooHigh(source->sampleRate(), options.fps));
     std::optional<int64_t> keep;
     if (options.duration) keep = std::llround(*options.duration * source->sampleRate());
     if (skip == 0 && !keep) return source;

@@ -15,6 +15,27 @@
 
 namespace lumhost {
 
+// How long blocks took from their sound's arrival to the screen, over a whole
+// session in a fixed room: counts in steps of a tenth of a millisecond below
+// 100 ms and of a millisecond up to the longest delay and a second more
+// (beyond that one count), and the exact longest.
+class DelayTally {
+public:
+    DelayTally();
+    void add(double ms);
+    int64_t count() const { return count_; }
+    // The delay at this rank (0: the shortest) were all delays sorted, to within its step.
+    double atRank(std::size_t rank) const;
+    double longest() const { return longest_; }
+    // The counts kept: the same however long the session.
+    std::size_t footprint() const { return counts_.size(); }
+
+private:
+    std::vector<int64_t> counts_;
+    int64_t count_ = 0;
+    double longest_ = 0;
+};
+
 class LiveBlocks {
 public:
     using Clock = std::chrono::steady_clock;
@@ -23,8 +44,12 @@ public:
 
     // Shows every block whose sound is in and whose time has come; a host
     // more than a quarter second behind a paced source drops the older
-    // blocks and shows the newest. True if a block was shown.
+    // blocks and shows the newest. Sound that ended part way into a block
+    // ends with a short last block. True if a block was shown.
     bool showArrived(const BlockShow& show);
+
+    // Blocks whose sound is in but whose time has not come (the delay).
+    bool holding() const { return !pending_.empty(); }
 
     // The window has shown the blocks drawn since the last call.
     void presented();
@@ -40,6 +65,8 @@ public:
     void reportDelays();
 
 private:
+    void endShort(int64_t waiting);
+
     struct Pending {
         std::vector<int8_t> block;
         Clock::time_point arrived;
@@ -52,7 +79,7 @@ private:
     std::vector<float> samples_;  // what is read, before it goes to the cutter
     std::deque<Pending> pending_;
     std::vector<Clock::time_point> onScreenSoon_;
-    std::vector<double> delays_;
+    DelayTally delays_;
 };
 
 }  // namespace lumhost

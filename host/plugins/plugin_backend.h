@@ -20,8 +20,10 @@ public:
     virtual int32_t getParamInfo(uint32_t id, LumParamInfo* record, std::size_t size) = 0;
     virtual int32_t setParamInfo(uint32_t id, LumParamInfo* record, std::size_t size) = 0;
     virtual int32_t displaySoundData(LumCanvas* canvas, const void* data, uint32_t length) = 0;
-    // From another thread: makes a call that hangs in the plug-in return (with
-    // an error) where that can be done; an in-process plug-in cannot be.
+    // From any thread: gives up on a plug-in that another thread may be
+    // waiting on. A bridge is killed, so that call returns at once with
+    // HostError; code in lumhost's own process cannot be stopped, so an
+    // in-process plug-in is left as it is.
     virtual void abandon() {}
 };
 

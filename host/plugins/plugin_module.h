@@ -45,7 +45,8 @@ public:
     int32_t displaySoundData(LumCanvas* canvas, const void* data, uint32_t length) const {
         return backend_->displaySoundData(canvas, data, length);
     }
-    // From another thread, while a call hangs: see PluginBackend::abandon.
+    // From any thread: a call into a plug-in behind a bridge, blocked in
+    // another thread, returns at once with HostError (see PluginBackend).
     void abandon() const { backend_->abandon(); }
 
 private:

@@ -1,6 +1,12 @@
 #include "host/plugins/plugin_presets.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -97,7 +103,9 @@ std::vector<FoundPreset> findPresets(const std::vector<fs::path>& folders) {
 
 fs::path locatePreset(const std::string& nameOrPath, const std::vector<fs::path>& folders) {
     if (nameOrPath.find('/') != std::string::npos) {
-        if (!isRegularFile(nameOrPath)) throw HostError("preset file " + nameOrPath + " does not exist");
+        std::error_code error;
+        if (!fs::exists(nameOrPath, error)) throw HostError("preset file " + nameOrPath + " does not exist");
+        if (!isRegularFile(nameOrPath)) throw HostError("preset file " + nameOrPath + " is not a regular file");
         return nameOrPath;
     }
     checkPresetName(nameOrPath);
@@ -110,17 +118,35 @@ fs::path locatePreset(const std::string& nameOrPath, const std::vector<fs::path>
     throw HostError("no preset named '" + nameOrPath + "' (looked in " + searched + "; see lumhost presets)");
 }
 
-std::string readPreset(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw HostError("cannot read preset " + file.string());
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw HostError("cannot read preset " + file.string());
-    return text.str();
+std::string readPresetFile(const fs::path& file) {
+    // Opened without waiting: a FIFO's open would wait for a writer.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw HostError("cannot read preset " + file.string() + ": " + std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) throw HostError("cannot read preset " + file.string() + ": " + std::strerror(errno));
+    if (!S_ISREG(status.st_mode)) throw HostError("cannot read preset " + file.string() + ": not a regular file");
+    // One byte more than a preset may hold tells a larger file, whatever its size says.
+    std::string text(maxPresetBytes + 1, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t more = ::read(fd, text.data() + got, text.size() - got);
+        if (more < 0 && errno == EINTR) continue;
+        if (more < 0) throw HostError("cannot read preset " + file.string() + ": " + std::strerror(errno));
+        if (more == 0) break;
+        got += static_cast<std::size_t>(more);
+    }
+    if (got > maxPresetBytes)
+        throw HostError("preset " + file.string() + " is larger than " + std::to_string(maxPresetBytes / 1024) + " KiB; a preset is a few lines of settings");
+    text.resize(got);
+    return text;
 }
 
 std::vector<ResolvedAssignment> checkPreset(const PluginModule& plugin, const fs::path& file) {
-    const auto text = readPreset(file);
+    const auto text = readPresetFile(file);
     try {
         return lumrules::checkPreset(ModuleParams(plugin), text, file.string());
     } catch (const lumrules::RuleError& error) {
@@ -129,7 +155,7 @@ std::vector<ResolvedAssignment> checkPreset(const PluginModule& plugin, const fs
 }
 
 void applyPreset(const PluginModule& plugin, const fs::path& file, std::ostream& notes) {
-    const auto text = readPreset(file);
+    const auto text = readPresetFile(file);
     try {
         writeNotes(lumrules::applyPreset(ModuleParams(plugin), text, file.string()), notes);
     } catch (const lumrules::RuleError& error) {

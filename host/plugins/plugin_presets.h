@@ -56,8 +56,15 @@ std::vector<FoundPreset> findPresets(const std::vector<std::filesystem::path>& f
 // '/') as given. Throws HostError naming the folders searched.
 std::filesystem::path locatePreset(const std::string& nameOrPath, const std::vector<std::filesystem::path>& folders);
 
-// A preset file's text; HostError if it cannot be read.
-std::string readPreset(const std::filesystem::path& file);
+// A preset is a few lines; a file larger than this is not one.
+inline constexpr std::size_t maxPresetBytes = 64 * 1024;
+
+// The text of a preset file, read whole. Refuses with one line (HostError)
+// what is not a regular file (a FIFO, a device such as /dev/zero: neither
+// waits nor fills memory) and a file larger than maxPresetBytes, of which no
+// more than one byte past the limit is read. Every reader of presets goes
+// through it.
+std::string readPresetFile(const std::filesystem::path& file);
 
 // Reads a preset and checks every line against the plug-in without applying
 // anything: blank lines and lines starting with '#' are skipped. Throws

@@ -24,6 +24,7 @@ public:
     int32_t displaySoundData(LumCanvas* canvas, const void* data, uint32_t length) override {
         return bridge_.displaySoundData(canvas, data, length);
     }
+    void abandon() override { bridge_.abandon(); }
 
 private:
     BridgeClient bridge_;

@@ -40,6 +40,9 @@ public:
     virtual int64_t dropped() const { return 0; }
     virtual std::optional<std::string> failure() const { return std::nullopt; }
     virtual bool stopped() const { return false; }
+    // No more sound will arrive (the writer finished, the device is gone):
+    // what is waiting is all there is, and may be less than a block.
+    virtual bool ended() const { return false; }
     // Lets a device notice it is gone, for hosts that do not wait in read().
     virtual void watch() {}
     virtual std::optional<std::chrono::steady_clock::time_point> arrivalOf(int64_t /*frame*/) const { return std::nullopt; }

@@ -113,7 +113,13 @@ std::optional<std::chrono::steady_clock::time_point> LiveSource::lastArrival() c
 
 bool LiveSource::stopped() const {
     std::lock_guard guard(lock_);
-    return closed_ && filled_ == 0;
+    // A lost device gives nothing more (read stops at the loss), whatever the ring still holds.
+    return closed_ && (filled_ == 0 || failure_);
+}
+
+bool LiveSource::ended() const {
+    std::lock_guard guard(lock_);
+    return closed_;
 }
 
 std::optional<std::chrono::steady_clock::time_point> LiveSource::arrivalOf(int64_t frame) const {

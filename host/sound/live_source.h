@@ -39,8 +39,10 @@ public:
     int64_t dropped() const override;
     // Why the sound stopped, when it was not the source's own end.
     std::optional<std::string> failure() const override;
-    // Closed and all read.
+    // Closed and all read, or lost.
     bool stopped() const override;
+    // Closed: what is waiting is all there will be.
+    bool ended() const override;
     // When the sample frame with this index (counted from the first that
     // arrived) came in; nothing once it is too long ago to remember.
     std::optional<std::chrono::steady_clock::time_point> arrivalOf(int64_t frame) const override;

@@ -234,5 +234,31 @@ TEST(BlockCutter, SurroundSoundIsMixedDownBeforeTheBlock) {
     EXPECT_EQ(cutter.lastSamples()[0], left);
 }
 
+// A frame rate fits its sound exactly when no block at it is empty: checked
+// against the blocks themselves over a few seconds of frames, for whole and
+// fractional rates on either side of the sample rate.
+TEST(FrameRateRule, FitsExactlyWhenNoBlockIsEmpty) {
+    struct Rate {
+        int sampleRate, numerator, denominator;
+    };
+    for (const Rate& rate : {Rate{100, 1000, 1}, Rate{100, 100, 1}, Rate{100, 101, 1}, Rate{100, 99, 1}, Rate{1000, 1000, 1},
+                             Rate{29, 30000, 1001}, Rate{30, 30000, 1001}, Rate{8000, 60, 1}, Rate{44100, 1000, 1}}) {
+        bool emptyBlock = false;
+        for (int64_t frame = 0; frame < 5 * rate.numerator; ++frame)
+            emptyBlock = emptyBlock || frameStart(frame + 1, rate.sampleRate, rate.numerator, rate.denominator) ==
+                                           frameStart(frame, rate.sampleRate, rate.numerator, rate.denominator);
+        EXPECT_EQ(frameRateFits(rate.sampleRate, rate.numerator, rate.denominator), !emptyBlock)
+            << rate.numerator << "/" << rate.denominator << " fps over " << rate.sampleRate << " Hz";
+    }
+    EXPECT_FALSE(frameRateFits(0, 60));
+    EXPECT_FALSE(frameRateFits(48000, 0));
+    // One line naming both rates.
+    const auto line = frameRateTooHigh(100, 1000);
+    EXPECT_NE(line.find("1000 per second"), std::string::npos) << line;
+    EXPECT_NE(line.find("100 samples per second"), std::string::npos) << line;
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    EXPECT_NE(frameRateTooHigh(29, 30000, 1001).find("30000/1001"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace lumrules

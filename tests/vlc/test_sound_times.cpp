@@ -1,5 +1,4 @@
-// VLC's channels put into the order lumhost reads from a file, and the times
-// of a run's samples from VLC's block times.
+// VLC's channels put into the order lumhost reads from a file.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -73,33 +72,6 @@ TEST(ChannelOrder, ReorderedSurroundMixesAsTheFileDoes) {
     lumrules::mixDown(reordered.data(), 2, 6, fromVlc);
     lumrules::mixDown(file.data(), 2, 6, fromFile);
     EXPECT_EQ(fromVlc, fromFile);
-}
-
-TEST(SoundTimes, SamplesAreTimedFromTheBlockTheyCameIn) {
-    lumvlc::SoundTimes times(48000);
-    times.add(1000000, 2400);  // 50 ms
-    times.add(1050000, 2400);
-    // After a pause, the next block is heard later than the last one's end.
-    times.add(3000000, 2400);
-    EXPECT_EQ(times.timeOf(0), 1000000);
-    EXPECT_EQ(times.timeOf(480), 1010000);
-    EXPECT_EQ(times.timeOf(2400), 1050000);
-    EXPECT_EQ(times.timeOf(4799), 1050000 + 2399 * 1000000LL / 48000);
-    EXPECT_EQ(times.timeOf(4800 + 48), 3001000);
-    EXPECT_FALSE(times.timeOf(7200).has_value()) << "no block has brought it yet";
-    // Earlier blocks are forgotten once a later sample is asked for.
-    EXPECT_FALSE(times.timeOf(10).has_value());
-}
-
-TEST(SoundTimes, ARestartCountsFromTheNextBlock) {
-    lumvlc::SoundTimes times(44100);
-    times.add(500000, 4410);
-    times.restart(44100);
-    EXPECT_FALSE(times.timeOf(0).has_value());
-    times.add(9000000, 441);
-    EXPECT_EQ(times.timeOf(0), 9000000);
-    EXPECT_EQ(times.timeOf(441 / 2), 9000000 + 220 * 1000000LL / 44100);
-    EXPECT_EQ(times.samples(), 441);
 }
 
 }  // namespace

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
+#include <malloc.h>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <sys/wait.h>
@@ -44,6 +47,7 @@ struct Session {
     bool seekPending = false;
     bool seekDone = false;
     int64_t lastEnd = 0;  // when the last sound block's last sample is heard
+    int64_t lastHeapSample = 0;
 };
 
 // amem: each block is taken when it is due, as a sound card takes it.
@@ -54,6 +58,11 @@ void playSound(void* data, const void*, unsigned count, int64_t pts) {
         s.played.sound.push_back({pts, count});
         s.played.soundFrames += count;
         s.lastEnd = pts + static_cast<int64_t>(count) * 1000000 / s.rate;
+        const int64_t now = libvlc_clock();
+        if (now - s.lastHeapSample >= 250000) {
+            s.played.heapInUse.emplace_back(now, mallinfo2().uordblks);
+            s.lastHeapSample = now;
+        }
     }
     sleepUntil(pts);
 }
@@ -123,22 +132,24 @@ Played play(const std::string& file, const PlayOptions& options) {
     libvlc_instance_t* vlc = libvlc_new(static_cast<int>(argv.size()), argv.data());
     if (vlc == nullptr) return {};
 
-    Session s;
+    // Left to a closing that does not end (a module that keeps VLC from closing), with the player.
+    auto* session = new Session;
+    Session& s = *session;
     s.rate = options.rate;
     s.pictureBytes = options.width * options.height * 4;
     s.buffer.assign(static_cast<std::size_t>(s.pictureBytes), 0);
-    libvlc_log_set(vlc, logLine, &s);
+    libvlc_log_set(vlc, logLine, session);
 
     libvlc_media_t* media = libvlc_media_new_path(vlc, file.c_str());
     libvlc_media_player_t* player = libvlc_media_player_new_from_media(media);
     libvlc_media_release(media);
-    libvlc_audio_set_callbacks(player, playSound, nullptr, nullptr, nullptr, drainSound, &s);
+    libvlc_audio_set_callbacks(player, playSound, nullptr, nullptr, nullptr, drainSound, session);
     libvlc_audio_set_format(player, "FL32", static_cast<unsigned>(options.rate), 2);
-    libvlc_video_set_callbacks(player, lockPicture, nullptr, showPicture, &s);
+    libvlc_video_set_callbacks(player, lockPicture, nullptr, showPicture, session);
     libvlc_video_set_format(player, "RV32", static_cast<unsigned>(options.width), static_cast<unsigned>(options.height),
                             static_cast<unsigned>(options.width * 4));
-    libvlc_event_attach(libvlc_media_player_event_manager(player), libvlc_MediaPlayerEndReached, onEnd, &s);
-    libvlc_event_attach(libvlc_media_player_event_manager(player), libvlc_MediaPlayerEncounteredError, onEnd, &s);
+    libvlc_event_attach(libvlc_media_player_event_manager(player), libvlc_MediaPlayerEndReached, onEnd, session);
+    libvlc_event_attach(libvlc_media_player_event_manager(player), libvlc_MediaPlayerEncounteredError, onEnd, session);
     libvlc_media_player_play(player);
     {
         std::unique_lock guard(s.lock);
@@ -155,11 +166,27 @@ Played play(const std::string& file, const PlayOptions& options) {
         }
         s.changed.wait_until(guard, deadline, [&] { return s.played.ended; });
     }
-    libvlc_media_player_stop(player);
-    libvlc_media_player_release(player);
-    libvlc_log_unset(vlc);
-    libvlc_release(vlc);
-    return std::move(s.played);
+    // Stopping closes the module: timed, and not waited for beyond ten seconds.
+    const auto closing = std::make_shared<std::promise<void>>();
+    auto closed = closing->get_future();
+    const auto stopFrom = std::chrono::steady_clock::now();
+    std::thread([player, vlc, closing] {
+        libvlc_media_player_stop(player);
+        libvlc_media_player_release(player);
+        libvlc_log_unset(vlc);
+        libvlc_release(vlc);
+        closing->set_value();
+    }).detach();
+    const bool done = closed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - stopFrom).count();
+    Played played;
+    {
+        std::lock_guard guard(s.lock);
+        played = s.played;
+    }
+    played.closingSeconds = done ? seconds : -1;
+    if (done) delete session;
+    return played;
 }
 
 std::string helpText(const std::vector<std::string>& args) {

@@ -4,9 +4,11 @@
 // the canvas's own RV32, so they are compared with lumhost's byte for byte.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vlctest {
@@ -35,6 +37,12 @@ struct Played {
     std::vector<std::string> lumLines;    // every line of the lum module
     std::vector<std::string> lumErrors;   // its error lines
     bool ended = false;                   // VLC reached the end of the file
+    // Bytes in use on the process's heap while the sound played, about every
+    // quarter second: (libvlc_clock, bytes).
+    std::vector<std::pair<int64_t, std::size_t>> heapInUse;
+    // Seconds VLC took to stop and let go of the player at the end; negative
+    // when it had not done so after ten seconds (the player is then left).
+    double closingSeconds = 0;
 };
 
 // Plays `file` with --audio-visual=lum to its end (or a minute).

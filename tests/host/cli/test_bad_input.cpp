@@ -65,6 +65,19 @@ TEST_F(BadInput, AudioFiles) {
                   {"SDL_VIDEODRIVER=offscreen", "ASAN_OPTIONS=detect_leaks=0"});
 }
 
+// Sound slower than the frame rate would give frames without a sample: the
+// rate is refused in one line naming both; at the sample rate itself every
+// frame has one.
+TEST_F(BadInput, AFrameRateAboveTheSampleRate) {
+    writeSound(scratch.path("slow.wav"), 100, 1, 200, [](long i, int) { return static_cast<float>(i % 7) / 8; });
+    expectFailure({"render", "slow.wav", "--fps", "1000", "-o", "out.mp4"},
+                  "slow.wav: --fps: a frame rate of 1000 per second is above the sound's 100 samples per second");
+    expectFailure({"render", "slow.wav", "--fps", "101", "--null"}, "at most 100");
+    const auto run = runLumhost(scratch, {"render", "slow.wav", "--fps", "100", "--null"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("rendered 200 frames"), std::string::npos) << run.err;
+}
+
 TEST_F(BadInput, PluginFiles) {
     expectFailure({"info", "./nothing.lum"}, "cannot load plug-in ./nothing.lum: No such file or directory");
     expectFailure({"info", "nothing.lum"}, "no plug-in named nothing.lum in ");

@@ -1,6 +1,7 @@
 // lumhost presets and --load-preset: saved settings come back exactly, a bad
 // preset is refused in one line naming its file and line, before any output.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -86,6 +87,28 @@ TEST_F(Presets, ABadLineIsNamedAndNothingIsWritten) {
     EXPECT_EQ(lumhost({"presets", "--save", "../escape"}).status, 1) << "a preset name is a file name";
     const auto help = lumhost({"render", "--help"});
     EXPECT_NE(help.out.find("not the encoder's --preset"), std::string::npos) << "--help keeps the two apart";
+}
+
+// A preset file over 64 KiB is refused in one line, by path and by name,
+// even when every line of it is good; a FIFO or a device is not waited for.
+TEST_F(Presets, AFileOver64KiBOrNotAFileIsRefused) {
+    std::filesystem::create_directories(folder);
+    std::string text;
+    while (text.size() <= 65 * 1024) text += "Line width=4\n";
+    std::ofstream(scratch.path("big.preset")) << text;
+    std::ofstream(folder + "/big.preset") << text;
+    for (const auto& [preset, file] : {std::pair<std::string, std::string>{"./big.preset", "./big.preset"}, {"big", folder + "/big.preset"}}) {
+        const auto run = lumhost({"info", "--load-preset", preset});
+        EXPECT_EQ(run.status, 1) << preset;
+        EXPECT_EQ(run.errLines(), std::vector<std::string>{"lumhost: preset " + file +
+                                                           " is larger than 64 KiB; a preset is a few lines of settings"});
+    }
+    ASSERT_EQ(::mkfifo(scratch.path("fifo.preset").c_str(), 0600), 0);
+    for (const char* path : {"./fifo.preset", "/dev/zero"}) {
+        const auto run = lumhost({"info", "--load-preset", path});
+        EXPECT_EQ(run.status, 1) << path;
+        EXPECT_EQ(run.errLines(), std::vector<std::string>{"lumhost: preset file " + std::string(path) + " is not a regular file"});
+    }
 }
 
 }  // namespace

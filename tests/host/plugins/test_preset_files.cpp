@@ -1,5 +1,6 @@
 // Preset folders, names and files, and playlists, without a window.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -52,6 +53,35 @@ TEST(PresetFolders, FirstOfANameWinsAndShadowsTheRest) {
     EXPECT_EQ(locatePreset("calm", {user, system}), system / "calm.preset");
     EXPECT_THROW(locatePreset("none", {user, system}), HostError);
     EXPECT_THROW(locatePreset("./none.preset", {user}), HostError);
+}
+
+// A preset file is read only if it is a regular file of at most 64 KiB: a
+// FIFO without a writer must not wait, /dev/zero must not fill memory, and a
+// larger file is refused after no more than a byte past the limit.
+TEST(PresetFiles, OnlySmallRegularFilesAreRead) {
+    hosttest::Scratch scratch;
+    const fs::path fifo = scratch.path("waiting.preset");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto refusal = [](const fs::path& file) {
+        try {
+            readPresetFile(file);
+        } catch (const HostError& error) {
+            return std::string(error.what());
+        }
+        return std::string("read");
+    };
+    EXPECT_EQ(refusal(fifo), "cannot read preset " + fifo.string() + ": not a regular file");
+    EXPECT_EQ(refusal("/dev/zero"), "cannot read preset /dev/zero: not a regular file");
+    const std::string line = "Line width=4\n";
+    std::string text;
+    while (text.size() + line.size() <= maxPresetBytes) text += line;
+    text.append(maxPresetBytes - text.size(), '#');
+    std::ofstream(scratch.path("full.preset"), std::ios::binary) << text;
+    EXPECT_EQ(readPresetFile(scratch.path("full.preset")), text) << "exactly 64 KiB is a preset";
+    std::ofstream(scratch.path("large.preset"), std::ios::binary) << text << std::string(1024, '#');
+    EXPECT_EQ(refusal(scratch.path("large.preset")),
+              "preset " + scratch.path("large.preset") + " is larger than 64 KiB; a preset is a few lines of settings");
+    EXPECT_EQ(refusal(scratch.path("missing.preset")), "cannot read preset " + scratch.path("missing.preset") + ": No such file or directory");
 }
 
 TEST(PresetValues, ReadBackToTheSameBits) {

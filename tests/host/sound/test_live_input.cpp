@@ -95,6 +95,23 @@ TEST_F(Capture, ALostServerEndsTheRunKeepingWhatWasRecorded) {
     EXPECT_GT(std::atof(probe(scratch.path("rec.mkv"), "", "format=duration").c_str()), 0.5);
 }
 
+// The window's run ends too when its device is lost, whatever part of a
+// block the device had sent: one line, exit 1.
+TEST_F(Capture, ALostServerEndsPlay) {
+    std::ofstream(scratch.path("run.sh")) << "DISPLAY= WAYLAND_DISPLAY= SDL_VIDEODRIVER=offscreen " +
+                                                 lumhostLine("play --capture --size 64x48 -q 2>err.txt &") +
+                                                 "\necho $! >pid.txt\nwait $!\necho $? >status.txt\n";
+    ASSERT_EQ(runShell(scratch, "sh run.sh &"), 0);
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    server.kill();
+    for (int i = 0; i < 100 && readFile(scratch.path("status.txt")).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(readFile(scratch.path("status.txt")), "1\n") << "still running 10 s after its device went";
+    EXPECT_NE(readFile(scratch.path("err.txt")).find("lumhost: the capture device 'Monitor of lumtest' is gone\n"), std::string::npos)
+        << readFile(scratch.path("err.txt"));
+    if (readFile(scratch.path("status.txt")).empty()) runShell(scratch, "kill -INT $(cat pid.txt)");
+}
+
 TEST_F(Capture, PlayShowsTheMonitorLiveWithoutPlayingItBack) {
     ASSERT_TRUE(server.play(scratch.path("moving.wav"), "lumtest"));
     // The window's own sound output would be a second stream into the sink.
@@ -184,6 +201,21 @@ TEST_F(RawInput, AnHourFromAPipeGivesExactlyItsBlocks) {
                                              " render --input - --input-format f32le:48000:2 --null 2>err.txt");
     EXPECT_EQ(floats, 0);
     EXPECT_NE(readFile(scratch.path("err.txt")).find("rendered 60 frames"), std::string::npos);
+}
+
+// Play ends with its sound: a writer that stops part way into a block (12
+// and a half blocks of 48 kHz mono at 60 fps) ends the window as 12 whole
+// blocks do, the half shown as a short last block, as a render shows it.
+TEST_F(RawInput, PlayEndsWhenTheSoundStopsMidBlock) {
+    for (const auto& [bytes, blocks] : {std::pair{19200, 12}, std::pair{20000, 13}}) {
+        writeZeros("in.raw", static_cast<std::size_t>(bytes));
+        const int status = runShell(scratch, "env DISPLAY= WAYLAND_DISPLAY= SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "
+                                             "ASAN_OPTIONS=detect_leaks=0 timeout 10 " + quoted(LUMHOST_PATH) +
+                                                 " play --input in.raw --input-format s16le:48000:1 --size 64x48 2>err.txt");
+        const auto err = readFile(scratch.path("err.txt"));
+        EXPECT_EQ(status, 0) << bytes << " bytes (124: still running after 10 s)\n" << err;
+        EXPECT_NE(err.find("lumhost: " + std::to_string(blocks) + " blocks shown"), std::string::npos) << bytes << " bytes\n" << err;
+    }
 }
 
 TEST_F(RawInput, BadInputsAreRefusedWithoutOutput) {
