@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -90,9 +91,20 @@ struct LiveRun::Shared {
     int64_t anchorDate = 0;    // sample `anchorSample` of the run is heard then
     int64_t anchorSample = 0;
     int64_t pushed = 0;        // sample frames pushed in this run
-    int64_t presentDate = 0;   // the newest sound's end, on the host's clock ...
+    int64_t presentDate = 0;   // the newest sound's end (silence too), on the host's clock ...
     int64_t presentWall = 0;   // ... and when it came
     int64_t lastSoundWall = 0; // when the host's own sound last came (0: never)
+    // The host's present, where it has no clock of its own to give: where its
+    // sound started (or last jumped) on its timestamps, advanced by the wall
+    // clock since, as a source hands its sound over as it is heard. Sound
+    // handed over ahead (a burst) is ahead of it, not behind. The sound that
+    // came while the plug-in was loading (a Windows module's bridge takes
+    // seconds) is all drawn: nothing is behind until the pictures have caught
+    // up with what had come by the first of them.
+    bool clockSet = false;
+    int64_t clockStamp = 0, clockWall = 0, clockExpected = 0;
+    bool pictured = false, caughtUp = false;
+    int64_t loadedAfter = 0;
     std::vector<float> zeros;
     long long generation = 1;
 
@@ -133,10 +145,39 @@ using Shared = LiveRun::Shared;
 
 int64_t dateOf(const Shared& s, int64_t sample) { return s.anchorDate + samplesToNs(sample - s.anchorSample, s.o.rate); }
 
+constexpr int64_t longAgo = std::numeric_limits<int64_t>::min() / 2;
+
 // The host's present on its sound clock.
 int64_t presentOf(const Shared& s) {
     if (s.o.now) return s.o.now();
-    return s.presentDate + (wallNs() - s.presentWall);
+    return s.clockSet && s.caughtUp ? s.clockStamp + (wallNs() - s.clockWall) : longAgo;
+}
+
+// With the lock held: the host's sound of `frames` stamped `timestamp` came now.
+void heard(Shared& s, int64_t timestamp, std::size_t frames) {
+    const int64_t wall = wallNs();
+    const int64_t present = s.clockStamp + (wall - s.clockWall);
+    const int64_t limit = s.o.jumpLimit.count();
+    const int64_t off = timestamp > s.clockExpected ? timestamp - s.clockExpected : s.clockExpected - timestamp;
+    // A new sound, a seek or a restart (a jump from where it was expected),
+    // or a source that paused and goes on (behind the present).
+    if (!s.clockSet || off > limit || timestamp < present - limit) {
+        s.clockSet = true;
+        s.clockStamp = timestamp;
+        s.clockWall = wall;
+    }
+    s.clockExpected = timestamp + samplesToNs(static_cast<int64_t>(frames), s.o.rate);
+}
+
+// With the lock held: a picture of the block dated `date` was shown.
+void pictured(Shared& s, int64_t date) {
+    if (!s.pictured) {
+        s.pictured = true;
+        s.loadedAfter = s.clockSet ? s.clockExpected : longAgo;
+    }
+    // The block that ends where the sound had come to, give or take rounding.
+    const int64_t period = s.period.count();
+    s.caughtUp = s.caughtUp || date + period + period / 2 >= s.loadedAfter;
 }
 
 // With the lock held: blocks cut from what was pushed, dated at their sound.
@@ -389,7 +430,10 @@ void drawLoop(std::shared_ptr<Shared> shared, std::shared_ptr<Worker> worker) {
         if (haveBlock) {
             std::lock_guard guard(s.lock);
             ++s.handled;
-            if (drawn) ++s.drawn;
+            if (drawn) {
+                ++s.drawn;
+                pictured(s, block.date);
+            }
             s.drawnWake.notify_all();
         }
     }
@@ -525,6 +569,7 @@ void LiveRun::pushPlanar(const void* const* planes, std::size_t frames, lumrules
     if (s.stopping) return;
     waitForRoom(s, held);
     anchor(s, timestamp);
+    heard(s, timestamp, frames);
     s.cutter.pushPlanar(planes, frames, format);
     tookSound(s, frames, false);
     cutBlocks(s, false);
@@ -543,6 +588,7 @@ void LiveRun::pushInterleaved(const void* samples, std::size_t frames, lumrules:
     if (s.stopping) return;
     waitForRoom(s, held);
     anchor(s, timestamp);
+    heard(s, timestamp, frames);
     s.cutter.push(samples, frames, format);
     tookSound(s, frames, false);
     cutBlocks(s, false);
@@ -570,6 +616,7 @@ void LiveRun::restart() {
     s.pushed = 0;
     s.anchorSample = 0;
     s.anchorDate = s.presentDate;
+    s.clockSet = false;
     s.handled += static_cast<long long>(s.blocks.size());
     s.blocks.clear();
     ++s.generation;

@@ -16,8 +16,8 @@
 //   stopped and dated after it, never more than a frame period behind; two
 //   clocks are never subtracted from each other.
 // - Bounded work: on a live host, a block whose date is more than
-//   `maxBehind` before the host's present (the newest sound handed over,
-//   advanced by the wall clock since, or the host's own clock) is dropped in
+//   `maxBehind` before the host's present (where its sound started, advanced
+//   by the wall clock since, or the host's own clock) is dropped in
 //   favour of the newer ones, so the figure stays within a few frames of its
 //   sound and memory stays flat; the count is kept and logged once. A run
 //   that is not live drops nothing: the host waits for room instead.
@@ -103,8 +103,11 @@ struct Options {
     // 0: two frame periods.
     Nanoseconds maxBehind{0};
     // The host's present on the same clock as its timestamps, if it has one
-    // that the run may read from any thread; otherwise the run follows the
-    // newest sound handed over, advanced by the wall clock.
+    // that the run may read from any thread. Otherwise the run takes the
+    // host's sound to be heard as it is handed over: the present is where the
+    // sound started (or last jumped), advanced by the wall clock since; sound
+    // handed over ahead is not behind, and nothing is behind until the
+    // pictures have caught up with what came while the plug-in was loading.
     std::function<int64_t()> now;
 
     // A call into the plug-in taking longer than this is a hang.

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -31,63 +30,6 @@ namespace {
 
 const SourceDescription& descriptionOf(void* typeData) { return *static_cast<const SourceDescription*>(typeData); }
 
-// OBS's present on the clock of the source followed, for the run to judge
-// which blocks are behind: where that source's sound started, or last
-// jumped, advanced by OBS's system clock since. A source hands its sound over
-// as it is heard, stamped on its own clock (a Media Source on its file's
-// timeline, a capture on the system clock), so this is where its sound is
-// now; sound handed over ahead (a test's burst) is ahead of it, not behind.
-// The sound that came while the plug-in was still loading (a Windows module's
-// bridge takes seconds under Wine) is all drawn, as it always was: nothing is
-// behind until the first picture has come and the pictures have caught up
-// with what had been handed over by then.
-class SourceClock {
-public:
-    // On OBS's audio thread: `frames` at `rate` stamped `stamp` came now.
-    void heard(int64_t stamp, std::size_t frames, int rate, int64_t jumpLimit) {
-        const int64_t system = static_cast<int64_t>(os_gettime_ns());
-        std::lock_guard lock(lock_);
-        const int64_t present = anchorStamp_ + (system - anchorSystem_);
-        // A new source, a seek or a restart (a jump from where it was
-        // expected), or a source that paused and goes on (behind the present).
-        if (!anchored_ || std::llabs(stamp - expected_) > jumpLimit || stamp < present - jumpLimit) {
-            anchored_ = true;
-            anchorStamp_ = stamp;
-            anchorSystem_ = system;
-        }
-        expected_ = stamp + lumlive::soundTime(static_cast<int64_t>(frames), rate);
-    }
-    // On the run's thread: a picture of the block dated `date`, `period` long.
-    void pictured(int64_t date, int64_t period) {
-        std::lock_guard lock(lock_);
-        if (!pictured_) {
-            pictured_ = true;
-            loadedAfter_ = anchored_ ? expected_ : std::numeric_limits<int64_t>::min() / 2;
-        }
-        // The block that ends where the sound had come to (give or take a nanosecond of rounding).
-        caughtUp_ = caughtUp_ || date + period + period / 2 >= loadedAfter_;
-    }
-    // From any thread. Before the source's first sound there is no clock to
-    // be behind on (the figure runs on silence, paced by the wall clock).
-    int64_t now() {
-        const int64_t system = static_cast<int64_t>(os_gettime_ns());
-        std::lock_guard lock(lock_);
-        return anchored_ && caughtUp_ ? anchorStamp_ + (system - anchorSystem_) : std::numeric_limits<int64_t>::min() / 2;
-    }
-    // Another source: its clock is anchored afresh.
-    void forget() {
-        std::lock_guard lock(lock_);
-        anchored_ = false;
-    }
-
-private:
-    std::mutex lock_;
-    bool anchored_ = false;
-    int64_t anchorStamp_ = 0, anchorSystem_ = 0, expected_ = 0;
-    bool pictured_ = false, caughtUp_ = false;
-    int64_t loadedAfter_ = 0;  // where the sound handed over had come to at the first picture
-};
-
 // One source: OBS's glue around a live run of its own copy of the plug-in.
 // The run owns the drawing, its timing and its failures; this keeps what OBS
 // hands over (settings, the audio source followed) and hands frames to OBS.
@@ -95,10 +37,6 @@ struct LumSource {
     const SourceDescription* plugin = nullptr;
     obs_source_t* source = nullptr;
     int channels = 2;  // OBS's, as the capture callback hands them
-    int rate = 48000;
-    int64_t jumpLimit = 0;
-    int64_t period = 0;  // of a frame, ns
-    SourceClock clock;
     lumlive::CanvasLimit limit{};
 
     // The settings as last handed to the run: written by update (on OBS's
@@ -174,7 +112,6 @@ void captureSound(void* param, obs_source_t*, const audio_data* audio, bool mute
             planes[c] = silence.data();
         }
     }
-    s.clock.heard(static_cast<int64_t>(audio->timestamp), audio->frames, s.rate, s.jumpLimit);
     s.run->pushPlanar(planes, audio->frames, lumrules::SampleFormat::f32, static_cast<int64_t>(audio->timestamp));
 }
 
@@ -183,8 +120,7 @@ void connectTo(LumSource& s, obs_source_t* audio) {
     if (audio == s.source || obs_source_removed(audio) || (obs_source_get_output_flags(audio) & OBS_SOURCE_AUDIO) == 0) return;
     s.audio = obs_source_get_weak_source(audio);
     s.waitingNoted = false;
-    // Another source, or the same one again: a new run, on its clock.
-    s.clock.forget();
+    // Another source, or the same one again: a new run, its clock anchored afresh.
     s.run->restart();
     obs_source_add_audio_capture_callback(audio, captureSound, &s);
     blog(LOG_INFO, "[lum-obs] '%s' draws the sound of '%s'", nameOf(s), s.audioName.c_str());
@@ -291,7 +227,6 @@ void showPicture(LumSource& s, const lumlive::Picture& picture) {
     if (!named) named = pthread_setname_np(pthread_self(), "lum-obs draw") == 0;
     s.lastRun = picture.run;
     s.lastDate = static_cast<uint64_t>(picture.date);
-    s.clock.pictured(picture.date, s.period);
     try {
         output(s, picture.pixels, picture.width, picture.height, static_cast<uint64_t>(picture.date), picture.run, picture.frame);
     } catch (const std::bad_alloc&) {
@@ -434,9 +369,6 @@ void* create(obs_data_t* settings, obs_source_t* source) {
         options.positions = speakerPositions(audio.speakers);
     }
     s->channels = options.channels;
-    s->rate = options.rate;
-    s->jumpLimit = options.jumpLimit.count();
-    options.now = [s] { return s->clock.now(); };
     obs_video_info video{};
     options.fpsNum = lumrules::defaultFps;
     options.fpsDen = 1;
@@ -444,7 +376,6 @@ void* create(obs_data_t* settings, obs_source_t* source) {
         options.fpsNum = static_cast<int>(video.fps_num);
         options.fpsDen = static_cast<int>(video.fps_den);
     }
-    s->period = 1000000000LL * options.fpsDen / options.fpsNum;
     // The settings stored with the source, sent after lumInit.
     for (const auto& setting : s->plugin->settings) {
         const int32_t value = settingValue(setting, settings);

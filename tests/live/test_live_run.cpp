@@ -209,6 +209,18 @@ TEST(LiveRun, ASlowPluginOnALiveHostStaysNearItsSound) {
     EXPECT_EQ(seen.size() + static_cast<std::size_t>(status.dropped), static_cast<std::size_t>(fps));
 }
 
+TEST(LiveRun, SoundHandedOverAheadOfTimeIsNotBehind) {
+    // Two seconds handed over at once, as a host that buffers ahead does: it
+    // is heard over the next two seconds, so none of it is late yet.
+    Host host;
+    auto options = host.options(true);
+    options.settings = {{sleepId, 1}};
+    lumlive::LiveRun run(options);
+    pushBlocks(run, 2 * fps, 0.1f, 7'000'000'000);
+    ASSERT_TRUE(host.waitFor([](const auto& seen, int) { return seen.size() >= 2 * fps; }, 5s));
+    EXPECT_EQ(run.status().dropped, 0);
+}
+
 TEST(LiveRun, SilenceIsPacedByTheWallClockWhateverTheTimestamps) {
     Host host;
     auto options = host.options(true);
