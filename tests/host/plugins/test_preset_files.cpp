@@ -30,6 +30,14 @@ TEST(PresetFolders, UserFolderFirstThenTheInstalledAndTheMachines) {
     EXPECT_NO_THROW(checkPresetName("calm evening"));
 }
 
+TEST(PresetFolders, SystemRootMovesOnlyTheMachinesFolders) {
+    PresetSetting setting{std::string("/cfg"), std::string("/home/me"), "/opt/gt/bin", std::string("/scratch/root")};
+    const std::vector<fs::path> expected{"/cfg/lumhost/presets/gyrotrail", "/opt/gt/share/lumhost/presets/gyrotrail",
+                                         "/scratch/root/usr/local/share/lumhost/presets/gyrotrail",
+                                         "/scratch/root/usr/share/lumhost/presets/gyrotrail"};
+    EXPECT_EQ(presetFolders(setting, "gyrotrail"), expected);
+}
+
 TEST(PresetFolders, FirstOfANameWinsAndShadowsTheRest) {
     hosttest::Scratch scratch;
     const fs::path user = scratch.path("user"), system = scratch.path("system");
