@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PresetFolders, UserFolderFirstThenTheInstalledAndTheMachines) {
-    PresetSetting setting{std::string("/cfg"), std::string("/home/me"), "/opt/gt/bin"};
+    PresetSetting setting{std::string("/cfg"), std::string("/home/me"), "/opt/gt/bin", std::nullopt};
     const auto folders = presetFolders(setting, "gyrotrail");
     ASSERT_EQ(folders.size(), 4u);
     EXPECT_EQ(folders[0], "/cfg/lumhost/presets/gyrotrail");
