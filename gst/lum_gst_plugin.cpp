@@ -24,7 +24,7 @@ void watchSearchPath(GstPlugin* plugin, const std::vector<std::filesystem::path>
     std::vector<const gchar*> paths;
     for (const auto& text : texts) paths.push_back(text.c_str());
     paths.push_back(nullptr);
-    const gchar* variables[] = {"LUM_PATH", "HOME", nullptr};
+    const gchar* variables[] = {"LUM_PATH", "HOME", "LUM_SYSTEM_ROOT", nullptr};
     const gchar* names[] = {".lum", nullptr};
     gst_plugin_add_dependency(plugin, variables, paths.data(), names, GST_PLUGIN_DEPENDENCY_FLAG_FILE_NAME_IS_SUFFIX);
 }

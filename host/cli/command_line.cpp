@@ -58,7 +58,8 @@ Presets: named sets of a plug-in's settings, kept as text files of the
 NAME=VALUE lines --set takes ('#' starts a comment), one file NAME.preset
 per preset, in $XDG_CONFIG_HOME/lumhost/presets/PLUGIN (~/.config without
 it), then in the folder installed with lumhost (share/lumhost/presets/PLUGIN)
-and /usr/local/share, /usr/share. The first file of a name wins.
+and /usr/local/share, /usr/share (under $LUM_SYSTEM_ROOT when it is set).
+The first file of a name wins.
 --load-preset NAME applies one before --set and --param; the encoder's speed
 is render's --preset, which has nothing to do with them.
 )";
@@ -70,8 +71,10 @@ constexpr const char* searchHelp = R"(
 Plug-in search: a name (with or without .lum) is looked up in each folder of
 $LUM_PATH (colon-separated), then ~/.local/lib/lum, the folder of lumhost
 itself and the plug-in folder installed with it, /usr/local/lib/lum and the
-system's plug-in folder. The first file of that name wins; list marks later
-ones as shadowed. A file that does not load is listed with the reason.
+system's plug-in folder (those two under $LUM_SYSTEM_ROOT when it is set, for
+trying a package's tree, and for tests that must not see what the machine has
+installed). The first file of that name wins; list marks later ones as
+shadowed. A file that does not load is listed with the reason.
 )";
 
 std::string playHelp() {

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "host/base/host_error.h"
+#include "host/plugins/plugin_search.h"
 
 namespace lumhost {
 namespace {
@@ -36,6 +37,7 @@ PresetSetting currentPresetSetting() {
     PresetSetting setting;
     setting.configHome = environmentValue("XDG_CONFIG_HOME");
     setting.home = environmentValue("HOME");
+    setting.systemRoot = systemRootSetting();
     std::error_code error;
     const auto self = fs::read_symlink("/proc/self/exe", error);
     if (!error) setting.executableFolder = self.parent_path();
@@ -61,8 +63,8 @@ std::vector<fs::path> presetFolders(const PresetSetting& setting, const std::str
     };
     if (setting.configHome || setting.home) add(userPresetFolder(setting, plugin));
     if (!setting.executableFolder.empty()) add(setting.executableFolder / LUMHOST_PRESET_DIR_FROM_BINDIR / plugin);
-    add(fs::path("/usr/local/share/lumhost/presets") / plugin);
-    add(fs::path("/usr/share/lumhost/presets") / plugin);
+    add(systemFolder(setting.systemRoot, "/usr/local/share/lumhost/presets") / plugin);
+    add(systemFolder(setting.systemRoot, "/usr/share/lumhost/presets") / plugin);
     return folders;
 }
 

@@ -22,6 +22,7 @@ struct PresetSetting {
     std::optional<std::string> configHome;   // $XDG_CONFIG_HOME
     std::optional<std::string> home;         // $HOME
     std::filesystem::path executableFolder;  // the folder of the running lumhost
+    std::optional<std::string> systemRoot;   // $LUM_SYSTEM_ROOT: where /usr/local/share and /usr/share are looked for
 };
 
 PresetSetting currentPresetSetting();
@@ -33,7 +34,8 @@ using lumrules::presetSuffix;
 std::filesystem::path userPresetFolder(const PresetSetting& setting, const std::string& plugin);
 
 // The folders searched, in order: the user's, the one installed with this
-// lumhost (found from the executable), then /usr/local/share and /usr/share.
+// lumhost (found from the executable), then /usr/local/share and /usr/share
+// (under the system root if there is one).
 std::vector<std::filesystem::path> presetFolders(const PresetSetting& setting, const std::string& plugin);
 
 // The name presets file a plug-in under: its file name without .lum.

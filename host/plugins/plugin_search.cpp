@@ -51,10 +51,22 @@ SearchSetting currentSearchSetting() {
     SearchSetting setting;
     setting.lumPath = environmentValue("LUM_PATH");
     setting.home = environmentValue("HOME");
+    setting.systemRoot = systemRootSetting();
     std::error_code error;
     const auto self = fs::read_symlink("/proc/self/exe", error);
     if (!error) setting.executableFolder = self.parent_path();
     return setting;
+}
+
+std::optional<std::string> systemRootSetting() {
+    auto root = environmentValue("LUM_SYSTEM_ROOT");
+    if (root && root->empty()) return std::nullopt;
+    return root;
+}
+
+fs::path systemFolder(const std::optional<std::string>& root, const fs::path& folder) {
+    if (!root) return folder;
+    return fs::path(*root) / folder.relative_path();
 }
 
 std::vector<fs::path> pluginFolders(const SearchSetting& setting) {
@@ -67,9 +79,9 @@ std::vector<fs::path> pluginFolders(const SearchSetting& setting) {
         candidates.push_back(setting.executableFolder);
         candidates.push_back(setting.executableFolder / LUMHOST_PLUGIN_DIR_FROM_BINDIR);
     }
-    candidates.emplace_back("/usr/local/lib/lum");
+    candidates.push_back(systemFolder(setting.systemRoot, "/usr/local/lib/lum"));
     for (const auto& folder : splitColons(LUMHOST_SYSTEM_PLUGIN_DIRS))
-        if (!folder.empty()) candidates.emplace_back(folder);
+        if (!folder.empty()) candidates.push_back(systemFolder(setting.systemRoot, folder));
 
     // Each folder once, however it is spelt: the installed folder is usually
     // also the system's, and /lib is /usr/lib on a merged system.

@@ -15,15 +15,27 @@ struct SearchSetting {
     std::optional<std::string> lumPath;     // $LUM_PATH, colon-separated
     std::optional<std::string> home;        // $HOME
     std::filesystem::path executableFolder; // the folder of the running lumhost
+    std::optional<std::string> systemRoot;  // $LUM_SYSTEM_ROOT
 };
 
 // The running process's setting: its environment and /proc/self/exe.
 SearchSetting currentSearchSetting();
 
+// $LUM_SYSTEM_ROOT, when it is set and not empty: the folder the machine's
+// own plug-in and preset folders are looked for under instead of /, so a
+// package's tree can be tried before it is installed and the tests see
+// nothing the machine has installed.
+std::optional<std::string> systemRootSetting();
+
+// One of the machine's folders (/usr/lib/lum, /usr/share/lumhost/presets) as
+// the search sees it: under `root` when there is one, else as it is.
+std::filesystem::path systemFolder(const std::optional<std::string>& root, const std::filesystem::path& folder);
+
 // The folders searched, in order, each once: every non-empty entry of
 // LUM_PATH, ~/.local/lib/lum, the executable's own folder (the build tree
 // keeps the module beside lumhost) and the plug-in folder installed with it,
-// /usr/local/lib/lum, then the system's plug-in folders. Folders need not exist.
+// /usr/local/lib/lum, then the system's plug-in folders, those two under the
+// system root if there is one. Folders need not exist.
 std::vector<std::filesystem::path> pluginFolders(const SearchSetting& setting);
 
 // The plug-in every command loads when none is named.

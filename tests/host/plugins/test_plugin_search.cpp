@@ -2,6 +2,7 @@
 // shadowed files, and probing files that do not load.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 
 #include "host/base/host_error.h"
@@ -38,6 +39,38 @@ TEST(PluginFolders, LumPathThenHomeThenBesideAndInstalledThenSystem) {
     setting.home = "";
     expected.erase(expected.begin(), expected.begin() + 3);
     EXPECT_EQ(pluginFolders(setting), expected);
+}
+
+// Under a system root the machine's folders move beneath it; the user's
+// folders and those found from the executable stay where they are.
+TEST(PluginFolders, SystemRootMovesOnlyTheMachinesFolders) {
+    SearchSetting setting;
+    setting.lumPath = "/a";
+    setting.home = "/h";
+    setting.executableFolder = "/opt/x/bin";
+    setting.systemRoot = "/scratch/root";
+    std::vector<fs::path> expected{"/a", "/h/.local/lib/lum", "/opt/x/bin",
+                                   (fs::path("/opt/x/bin") / LUMHOST_PLUGIN_DIR_FROM_BINDIR).lexically_normal()};
+    for (const auto& folder : systemFolders()) expected.push_back(fs::path("/scratch/root") / folder.relative_path());
+    EXPECT_EQ(pluginFolders(setting), expected);
+    for (const auto& folder : pluginFolders(setting))
+        EXPECT_NE(folder.string().rfind("/usr/", 0), 0u) << folder << " is the machine's own";
+}
+
+TEST(PluginFolders, SystemRootComesFromTheEnvironmentAndEmptyIsNone) {
+    const char* before = std::getenv("LUM_SYSTEM_ROOT");
+    const std::optional<std::string> saved = before != nullptr ? std::optional<std::string>(before) : std::nullopt;
+    setenv("LUM_SYSTEM_ROOT", "/r", 1);
+    EXPECT_EQ(systemRootSetting(), "/r");
+    EXPECT_EQ(currentSearchSetting().systemRoot, "/r");
+    setenv("LUM_SYSTEM_ROOT", "", 1);
+    EXPECT_EQ(systemRootSetting(), std::nullopt);
+    if (saved)
+        setenv("LUM_SYSTEM_ROOT", saved->c_str(), 1);
+    else
+        unsetenv("LUM_SYSTEM_ROOT");
+    EXPECT_EQ(systemFolder(std::nullopt, "/usr/lib/lum"), "/usr/lib/lum");
+    EXPECT_EQ(systemFolder(std::string("/r/"), "/usr/lib/lum"), "/r/usr/lib/lum");
 }
 
 TEST(PluginFolders, EachFolderOnceInItsFirstPlace) {

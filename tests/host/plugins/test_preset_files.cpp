@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PresetFolders, UserFolderFirstThenTheInstalledAndTheMachines) {
-    PresetSetting setting{std::string("/cfg"), std::string("/home/me"), "/opt/gt/bin"};
+    PresetSetting setting{std::string("/cfg"), std::string("/home/me"), "/opt/gt/bin", std::nullopt};
     const auto folders = presetFolders(setting, "gyrotrail");
     ASSERT_EQ(folders.size(), 4u);
     EXPECT_EQ(folders[0], "/cfg/lumhost/presets/gyrotrail");
@@ -29,6 +29,14 @@ TEST(PresetFolders, UserFolderFirstThenTheInstalledAndTheMachines) {
     EXPECT_EQ(presetPluginName("/a/b/gyrotrail.lum"), "gyrotrail");
     for (const char* bad : {"", "a/b", ".hidden", ".."}) EXPECT_THROW(checkPresetName(bad), HostError) << bad;
     EXPECT_NO_THROW(checkPresetName("calm evening"));
+}
+
+TEST(PresetFolders, SystemRootMovesOnlyTheMachinesFolders) {
+    PresetSetting setting{std::string("/cfg"), std::string("/home/me"), "/opt/gt/bin", std::string("/scratch/root")};
+    const std::vector<fs::path> expected{"/cfg/lumhost/presets/gyrotrail", "/opt/gt/share/lumhost/presets/gyrotrail",
+                                         "/scratch/root/usr/local/share/lumhost/presets/gyrotrail",
+                                         "/scratch/root/usr/share/lumhost/presets/gyrotrail"};
+    EXPECT_EQ(presetFolders(setting, "gyrotrail"), expected);
 }
 
 TEST(PresetFolders, FirstOfANameWinsAndShadowsTheRest) {

@@ -44,7 +44,17 @@ PulseServer::PulseServer(const std::vector<std::string>& sinks) {
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    // Its home is its own folder: the server drops to the user pulse, who
+    // must be able to write its cookie there, and reads nobody's settings.
+    std::vector<std::string> settings{"HOME=" + folder_, "XDG_CONFIG_HOME=" + folder_ + "/config"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string setting = *entry;
+        if (setting.rfind("HOME=", 0) != 0 && setting.rfind("XDG_CONFIG_HOME=", 0) != 0) settings.push_back(setting);
+    }
+    std::vector<char*> serverEnvironment;
+    for (auto& setting : settings) serverEnvironment.push_back(setting.data());
+    serverEnvironment.push_back(nullptr);
+    if (posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), serverEnvironment.data()) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     // Ready once its socket answers.
     for (int i = 0; pid_ > 0 && i < 100; ++i) {
