@@ -57,6 +57,7 @@ struct Block {
 // thread left hanging in the plug-in keeps its module, its canvas and this.
 struct Worker {
     std::atomic<bool> abandoned{false};
+    bool bridged = false;                 // a Windows module, through its bridge
     std::atomic<int64_t> callStarted{0};  // wallNs() when a call into the plug-in began; 0 between calls
     std::mutex moduleLock;                // the module's life, against abandon() from another thread
     std::unique_ptr<lumhost::PluginModule> module;
@@ -76,6 +77,7 @@ struct LiveRun::Shared {
     Nanoseconds period{0};
     Nanoseconds maxBehind{0};
     CanvasLimit limit{};
+    bool bridged = false;
 
     // Everything below, but for what the drawing thread keeps in its Worker.
     // Never held while the plug-in is called.
@@ -275,9 +277,16 @@ void failed(Shared& s, const std::shared_ptr<Worker>& worker, const std::string&
     deliverNothing(s, width, height);
 }
 
-// A call into the plug-in, timed for the keeper.
+// A call into the plug-in, timed for the keeper. A Windows module's bridge
+// keeps its own time limit on every answer (not counting Wine's start-up,
+// which may take long on a new prefix) and names the entry point that hung,
+// so only a plug-in in this process is timed here.
 template <typename Call>
 void timed(Worker& worker, Call&& call) {
+    if (worker.bridged) {
+        call();
+        return;
+    }
     worker.callStarted = wallNs();
     try {
         call();
@@ -450,6 +459,7 @@ void drawLoop(std::shared_ptr<Shared> shared, std::shared_ptr<Worker> worker) {
 
 void startWorker(const std::shared_ptr<Shared>& shared) {
     auto worker = std::make_shared<Worker>();
+    worker->bridged = shared->bridged;
     shared->worker = worker;
     std::thread(drawLoop, shared, worker).detach();
 }
@@ -524,15 +534,23 @@ void keep(std::shared_ptr<Shared> shared) {
 
 int64_t soundTime(int64_t samples, int rate) { return samplesToNs(samples, rate); }
 
-CanvasLimit canvasLimitFor(const std::string& pluginFile) {
-    lumhost::PluginFileKind kind = lumhost::PluginFileKind::other;
+namespace {
+
+// A Windows DLL, drawn through a bridge; false for anything else, and for a
+// file that cannot be read (it will fail to load, whatever is asked of it).
+bool isWindowsModule(const std::string& pluginFile) {
     try {
-        kind = lumhost::identifyPluginFile(pluginFile).kind;
+        const auto kind = lumhost::identifyPluginFile(pluginFile).kind;
+        return kind == lumhost::PluginFileKind::pe32 || kind == lumhost::PluginFileKind::pe32plus;
     } catch (const std::exception&) {
-        // Not readable: it will fail to load, whatever the size.
+        return false;
     }
-    if (kind == lumhost::PluginFileKind::pe32 || kind == lumhost::PluginFileKind::pe32plus)
-        return {lumbridge::maxWidth, lumbridge::maxHeight};
+}
+
+}  // namespace
+
+CanvasLimit canvasLimitFor(const std::string& pluginFile) {
+    if (isWindowsModule(pluginFile)) return {lumbridge::maxWidth, lumbridge::maxHeight};
     return {16384, 16384};
 }
 
@@ -548,6 +566,7 @@ LiveRun::LiveRun(Options options) : shared_(std::make_shared<Shared>()) {
     s.period = Nanoseconds(nsPerSecond * s.o.fpsDen / s.o.fpsNum);
     s.maxBehind = s.o.maxBehind.count() > 0 ? s.o.maxBehind : 2 * s.period;
     s.limit = canvasLimitFor(s.o.pluginFile);
+    s.bridged = isWindowsModule(s.o.pluginFile);
     if (s.o.positions.empty() || static_cast<int>(s.o.positions.size()) != s.o.channels) s.o.positions = lumrules::usualPositions(s.o.channels);
     s.cutter.reset(s.o.rate, s.o.positions, s.o.fpsNum, s.o.fpsDen);
     s.width = s.o.width;

@@ -110,7 +110,8 @@ struct Options {
     // pictures have caught up with what came while the plug-in was loading.
     std::function<int64_t()> now;
 
-    // A call into the plug-in taking longer than this is a hang.
+    // A call into an in-process plug-in taking longer than this is a hang (a
+    // Windows module's bridge has its own limit of 5 s on every answer).
     Nanoseconds hangAfter = std::chrono::seconds(5);
     // How often a failed plug-in is loaded again; the waits double from
     // firstRetry up to lastRetry.
