@@ -582,14 +582,17 @@ LiveRun::LiveRun(Options options) : shared_(std::make_shared<Shared>()) {
 
 LiveRun::~LiveRun() { stop(); }
 
-void LiveRun::pushPlanar(const void* const* planes, std::size_t frames, lumrules::SampleFormat format, int64_t timestamp) {
-    Shared& s = *shared_;
+namespace {
+
+// The host's sound in, whatever its layout: `into` hands it to the cutter.
+template <typename Into>
+void takeSound(Shared& s, std::size_t frames, int64_t timestamp, Into&& into) {
     std::unique_lock held(s.lock);
     if (s.stopping) return;
     waitForRoom(s, held);
     anchor(s, timestamp);
     heard(s, timestamp, frames);
-    s.cutter.pushPlanar(planes, frames, format);
+    into(s.cutter);
     tookSound(s, frames, false);
     cutBlocks(s, false);
     if (s.failed || s.worker == nullptr) {
@@ -601,22 +604,14 @@ void LiveRun::pushPlanar(const void* const* planes, std::size_t frames, lumrules
     s.wake.notify_all();
 }
 
+}  // namespace
+
+void LiveRun::pushPlanar(const void* const* planes, std::size_t frames, lumrules::SampleFormat format, int64_t timestamp) {
+    takeSound(*shared_, frames, timestamp, [&](lumrules::BlockCutter& cutter) { cutter.pushPlanar(planes, frames, format); });
+}
+
 void LiveRun::pushInterleaved(const void* samples, std::size_t frames, lumrules::SampleFormat format, int64_t timestamp) {
-    Shared& s = *shared_;
-    std::unique_lock held(s.lock);
-    if (s.stopping) return;
-    waitForRoom(s, held);
-    anchor(s, timestamp);
-    heard(s, timestamp, frames);
-    s.cutter.push(samples, frames, format);
-    tookSound(s, frames, false);
-    cutBlocks(s, false);
-    if (s.failed || s.worker == nullptr) {
-        s.handled += static_cast<long long>(s.blocks.size());
-        s.blocks.clear();
-    }
-    dropLate(s);
-    s.wake.notify_all();
+    takeSound(*shared_, frames, timestamp, [&](lumrules::BlockCutter& cutter) { cutter.push(samples, frames, format); });
 }
 
 void LiveRun::drain() {
