@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "gst/sample_format.h"
+#include "host/bridge/bridge_client.h"
 #include "host/plugins/plugin_file.h"
 #include "live/live_run.h"
 #include "rules/defaults.h"
@@ -73,7 +74,10 @@ struct ElementState {
     lumrules::SampleFormat sampleFormat = lumrules::SampleFormat::f32;
     bool runDue = true;  // the sound or the frame rate changed: a new run
     bool live = false;   // the run's pipeline is live: late blocks are dropped
-    GstClockTime nextTimestamp = GST_CLOCK_TIME_NONE;  // where sound without timestamps goes on
+    // Sound without timestamps goes on from the last that had one (or the
+    // segment's start), `counted` sample frames later.
+    GstClockTime stamped = GST_CLOCK_TIME_NONE;
+    guint64 counted = 0;
 
     // What goes downstream, from the streaming thread or the run's.
     std::mutex pushLock;
@@ -85,6 +89,7 @@ struct ElementState {
     bool showingNothing = false;           // the plug-in failed: black frames until it draws again
     GstClockTime blackNext = GST_CLOCK_TIME_NONE;  // the next black frame's time
     GstClockTime lastEnd = GST_CLOCK_TIME_NONE;    // the end of the last frame sent
+    GstClockTime gridStart = GST_CLOCK_TIME_NONE;  // the run's first frame's time
     std::atomic<GstClockTime> frameLatency{0};  // one frame period, once negotiated
 
     std::mutex noteLock;
@@ -110,10 +115,15 @@ GstElementClass* parentClass = nullptr;
 ElementState& stateOf(gpointer element) { return *reinterpret_cast<LumVisualizer*>(element)->state; }
 const PluginDescription& pluginOf(gpointer klass) { return *static_cast<LumVisualizerClass*>(klass)->plugin; }
 
-// A call into the plug-in that takes longer than this is a hang; the
-// streaming thread of a pipeline that is not live waits no longer for a frame.
-constexpr auto hangAfter = std::chrono::seconds(5);
-constexpr auto longestWait = hangAfter + std::chrono::seconds(1);
+// A call into the plug-in that takes longer than this is a hang. A Windows
+// module's bridge gives up on a call sooner, and says which entry point hung.
+lumlive::Nanoseconds hangAfter(const PluginDescription& plugin) {
+    if (plugin.probe.windows) return std::chrono::seconds(lumhost::answerSeconds + 1);
+    return std::chrono::seconds(5);
+}
+// The streaming thread of a pipeline that is not live waits no longer for a
+// frame (a hung plug-in has been let go by then).
+lumlive::Nanoseconds longestWait(const PluginDescription& plugin) { return hangAfter(plugin) + std::chrono::seconds(1); }
 
 std::shared_ptr<lumlive::LiveRun> currentRun(ElementState& s) {
     std::lock_guard guard(s.lock);
@@ -207,17 +217,31 @@ void pushFrame(ElementState& s, GstBuffer* out, GstClockTime start, int64_t fram
     if (result != GST_FLOW_OK) s.lastFlow = result;
 }
 
+// The first frame time at or after `from` on the run's frame grid (from its
+// first frame), where a drawn frame's would be.
+GstClockTime onGrid(const ElementState& s, GstClockTime from) {
+    if (from <= s.gridStart) return s.gridStart;
+    const auto num = static_cast<guint64>(GST_VIDEO_INFO_FPS_N(&s.video));
+    const auto den = static_cast<guint64>(GST_VIDEO_INFO_FPS_D(&s.video));
+    const guint64 frame = gst_util_uint64_scale_ceil(from - s.gridStart, num, GST_SECOND * den);
+    return s.gridStart + gst_util_uint64_scale(frame, GST_SECOND * den, num);
+}
+
 // Black frames for the sound up to `end` while the plug-in shows nothing.
 // Streaming thread.
 void showNothing(ElementState& s, GstClockTime start, GstClockTime end) {
     std::lock_guard guard(s.pushLock);
     if (!s.showingNothing || s.ended || !s.haveVideo || s.pool == nullptr) return;
-    if (!GST_CLOCK_TIME_IS_VALID(s.blackNext) || s.blackNext + framePeriod(s) < start) s.blackNext = start;
-    while (s.blackNext + framePeriod(s) <= end) {
+    // From the last frame sent, or from this sound if that is long past (in a
+    // live pipeline the frames of a hang's time would all be late).
+    if (!GST_CLOCK_TIME_IS_VALID(s.blackNext) || s.blackNext + 4 * framePeriod(s) < start) s.blackNext = start;
+    if (!GST_CLOCK_TIME_IS_VALID(s.gridStart)) s.gridStart = start;
+    // A frame for each period the sound has mostly covered.
+    for (GstClockTime at; (at = onGrid(s, s.blackNext)) + framePeriod(s) / 2 < end;) {
         GstBuffer* out = newFrame(s, nullptr);
         if (out == nullptr) return;
-        const GstClockTime at = s.blackNext;
-        s.blackNext += framePeriod(s);
+        s.blackNext = at + 1;
+        GST_LOG_OBJECT(s.element, "black frame at %" GST_TIME_FORMAT, GST_TIME_ARGS(at));
         pushFrame(s, out, at, -1);
     }
 }
@@ -237,6 +261,7 @@ void onPicture(ElementState& s, const lumlive::Picture& picture) {
     }
     s.showingNothing = false;
     s.blackNext = GST_CLOCK_TIME_NONE;
+    if (picture.frame == 0) s.gridStart = static_cast<GstClockTime>(std::max<int64_t>(0, picture.date));
     pushFrame(s, out, static_cast<GstClockTime>(std::max<int64_t>(0, picture.date)), picture.frame);
 }
 
@@ -338,7 +363,7 @@ bool startRun(ElementState& s) {
     // latency before the pipeline clock's present.
     o.maxBehind = lumlive::Nanoseconds(static_cast<int64_t>(2 * gst_util_uint64_scale_int(GST_SECOND, o.fpsDen, o.fpsNum) + latency));
     o.now = [state = &s] { return presentOf(*state); };
-    o.hangAfter = hangAfter;
+    o.hangAfter = hangAfter(*s.plugin);
     o.onPicture = [state = &s](const lumlive::Picture& picture) { onPicture(*state, picture); };
     o.onNothing = [state = &s](int, int) { onNothing(*state); };
     o.log = [state = &s](lumlive::LogLevel level, const std::string& line) { onLog(*state, level, line); };
@@ -347,20 +372,21 @@ bool startRun(ElementState& s) {
         std::lock_guard guard(s.pushLock);
         s.showingNothing = false;
         s.blackNext = GST_CLOCK_TIME_NONE;
+        s.gridStart = GST_CLOCK_TIME_NONE;
     }
     std::lock_guard guard(s.lock);
     if (s.stopped) return false;
     for (const auto index : s.setOrder) o.settings.emplace_back(s.plugin->properties[index].probed.param.id, s.values[index]);
     s.run = std::make_shared<lumlive::LiveRun>(std::move(o));
     s.runDue = false;
-    s.nextTimestamp = GST_CLOCK_TIME_NONE;
+    s.stamped = GST_CLOCK_TIME_NONE;
     return true;
 }
 
 // A new trail: a flush, a new segment or a new stream (streaming thread).
 void restartRun(ElementState& s) {
     if (auto run = currentRun(s)) run->restart();
-    s.nextTimestamp = GST_CLOCK_TIME_NONE;
+    s.stamped = GST_CLOCK_TIME_NONE;
 }
 
 // ---- caps and buffers
@@ -453,11 +479,16 @@ GstFlowReturn chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
         }
         run = currentRun(s);
     }
-    GstClockTime start = GST_BUFFER_PTS(buffer);
-    if (!GST_CLOCK_TIME_IS_VALID(start)) {
+    const int rate = GST_AUDIO_INFO_RATE(&s.audio);
+    if (GST_BUFFER_PTS_IS_VALID(buffer)) {
+        s.stamped = GST_BUFFER_PTS(buffer);
+        s.counted = 0;
+    } else if (!GST_CLOCK_TIME_IS_VALID(s.stamped)) {
         std::lock_guard guard(s.segmentLock);
-        start = GST_CLOCK_TIME_IS_VALID(s.nextTimestamp) ? s.nextTimestamp : s.segment.format == GST_FORMAT_TIME ? s.segment.start : 0;
+        s.stamped = s.segment.format == GST_FORMAT_TIME ? s.segment.start : 0;
+        s.counted = 0;
     }
+    const GstClockTime start = s.stamped + gst_util_uint64_scale_int(s.counted, GST_SECOND, rate);
     // Controlled properties follow the stream's time.
     gst_object_sync_values(GST_OBJECT(element), start);
     GstMapInfo map;
@@ -470,12 +501,12 @@ GstFlowReturn chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
     run->pushInterleaved(map.data, frames, s.sampleFormat, static_cast<int64_t>(start));
     gst_buffer_unmap(buffer, &map);
     gst_buffer_unref(buffer);
-    const GstClockTime end = start + gst_util_uint64_scale_int(frames, GST_SECOND, GST_AUDIO_INFO_RATE(&s.audio));
-    s.nextTimestamp = end;
+    s.counted += frames;
+    const GstClockTime end = s.stamped + gst_util_uint64_scale_int(s.counted, GST_SECOND, rate);
     // Not live: every frame of this sound is downstream before more is taken,
     // as a file's frames must all be drawn (and a hung plug-in lets go after
     // `hangAfter`). Live: the run keeps up on its own.
-    if (!s.live) run->waitDrawn(longestWait);
+    if (!s.live) run->waitDrawn(longestWait(*s.plugin));
     showNothing(s, start, end);
     return takeFlow(s);
 }
@@ -551,7 +582,7 @@ gboolean sinkEvent(GstPad* pad, GstObject* parent, GstEvent* event) {
             // EOS follows the last frame, and nothing follows EOS.
             if (auto run = currentRun(s)) {
                 run->drain();
-                run->waitDrawn(longestWait);
+                run->waitDrawn(longestWait(*s.plugin));
             }
             {
                 std::lock_guard guard(s.pushLock);
