@@ -44,30 +44,12 @@ TEST_P(ElementBridge, FailureInTheModuleIsAWarningNamingTheEntryPointAndBlackFra
     EXPECT_STREQ(gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_LONGNAME), "Misbehaving test module");
     EXPECT_STREQ(gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS), "Visualization");
     gst_object_unref(factory);
-    GstHarness* h = gst_harness_new(("lum_" + name).c_str());
-    ASSERT_NE(h, nullptr);
-    GstBus* bus = gst_bus_new();
-    gst_element_set_bus(h->element, bus);
-    gst_harness_play(h);
-    gst_harness_set_sink_caps_str(h, "video/x-raw,format=BGRx,width=64,height=48,framerate=30/1,pixel-aspect-ratio=1/1");
-    gst_harness_set_src_caps_str(h, "audio/x-raw,format=S16LE,layout=interleaved,rate=44100,channels=1");
-    std::vector<int16_t> silence(1470, 0);
-    int frames = 0;
-    for (int i = 0; i < 40; ++i) {
-        ASSERT_EQ(gst_harness_push(h, gst_buffer_new_memdup(silence.data(), silence.size() * sizeof(int16_t))), GST_FLOW_OK) << "buffer " << i;
-        GstBuffer* frame = gst_harness_try_pull(h);
-        ASSERT_NE(frame, nullptr) << "buffer " << i;
-        // From its 30th frame on, the module shows nothing: black frames.
-        if (i >= 29) {
-            GstMapInfo map;
-            gst_buffer_map(frame, &map, GST_MAP_READ);
-            EXPECT_FALSE(gsttest::anyLit(std::string(reinterpret_cast<const char*>(map.data), map.size))) << "frame " << i;
-            gst_buffer_unmap(frame, &map);
-        }
-        gst_buffer_unref(frame);
-        ++frames;
-    }
-    EXPECT_EQ(frames, 40);
+    gsttest::ElementHarness harness("lum_" + name, 64, 48);
+    GstBus* bus = harness.bus;
+    const auto frames = harness.silentFrames(40);
+    ASSERT_EQ(frames.size(), 40u);
+    // From its 30th frame on, the module shows nothing: black frames.
+    for (std::size_t i = 29; i < frames.size(); ++i) EXPECT_FALSE(gsttest::anyLit(frames[i].bytes)) << "frame " << i;
     EXPECT_EQ(gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR), nullptr);
     GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_WARNING);
     ASSERT_NE(message, nullptr);
@@ -78,12 +60,12 @@ TEST_P(ElementBridge, FailureInTheModuleIsAWarningNamingTheEntryPointAndBlackFra
     EXPECT_NE(text.find("lumDisplaySoundData"), std::string::npos) << text;
     EXPECT_NE(text.find(GetParam().how), std::string::npos) << text;
     EXPECT_NE(text.find("at frame 30"), std::string::npos) << text;
-    EXPECT_EQ(GST_MESSAGE_SRC(message), GST_OBJECT(h->element));
+    GstElement* element = gst_harness_find_element(harness.h, ("lum_" + name).c_str());
+    EXPECT_EQ(GST_MESSAGE_SRC(message), GST_OBJECT(element));
+    gst_object_unref(element);
     g_error_free(error);
     g_free(debug);
     gst_message_unref(message);
-    gst_harness_teardown(h);
-    gst_object_unref(bus);
 }
 
 // gst-launch-1.0 and GStreamer's registry scanner are programs far from the

@@ -192,33 +192,18 @@ TEST_F(ElementLive, StoppingWhileThePluginHangsReturnsWithinASecond) {
 // a frame pulled after each buffer): a plug-in that hangs at its 30th frame
 // gives one warning, and every buffer still gives its frame, black from then on.
 TEST_F(ElementLive, AHungPluginStillGivesAFrameForEveryBlockWhenNotLive) {
-    GstHarness* h = gst_harness_new_parse("lum_paced hang-at=30");
-    GstBus* bus = gst_bus_new();
-    gst_element_set_bus(h->element, bus);
-    gst_harness_play(h);
-    gst_harness_set_sink_caps_str(h, "video/x-raw,format=BGRx,width=8,height=2,framerate=30/1,pixel-aspect-ratio=1/1");
-    gst_harness_set_src_caps_str(h, "audio/x-raw,format=S16LE,layout=interleaved,rate=44100,channels=1");
-    std::vector<int16_t> silence(1470, 0);
-    std::vector<bool> lit;
-    for (int i = 0; i < 40; ++i) {
-        ASSERT_EQ(gst_harness_push(h, gst_buffer_new_memdup(silence.data(), silence.size() * sizeof(int16_t))), GST_FLOW_OK) << "buffer " << i;
-        GstBuffer* frame = gst_harness_try_pull(h);
-        ASSERT_NE(frame, nullptr) << "buffer " << i;
-        GstMapInfo map;
-        gst_buffer_map(frame, &map, GST_MAP_READ);
-        lit.push_back(gsttest::anyLit(std::string(reinterpret_cast<const char*>(map.data), map.size)));
-        EXPECT_EQ(GST_BUFFER_PTS(frame), gst_util_uint64_scale_int(static_cast<guint64>(i), GST_SECOND, 30)) << "frame " << i;
-        gst_buffer_unmap(frame, &map);
-        gst_buffer_unref(frame);
+    gsttest::ElementHarness harness("lum_paced hang-at=30", 8, 2);
+    const auto frames = harness.silentFrames(40);
+    ASSERT_EQ(frames.size(), 40u);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(gsttest::anyLit(frames[i].bytes), i < 29) << "frame " << i;
+        EXPECT_EQ(frames[i].pts, gst_util_uint64_scale_int(i, GST_SECOND, 30)) << "frame " << i;
     }
-    for (int i = 0; i < 40; ++i) EXPECT_EQ(lit[static_cast<std::size_t>(i)], i < 29) << "frame " << i;
-    GstMessage* warning = gst_bus_pop_filtered(bus, GST_MESSAGE_WARNING);
+    GstMessage* warning = gst_bus_pop_filtered(harness.bus, GST_MESSAGE_WARNING);
     ASSERT_NE(warning, nullptr);
     gst_message_unref(warning);
-    EXPECT_EQ(gst_bus_pop_filtered(bus, GST_MESSAGE_WARNING), nullptr);
-    EXPECT_EQ(gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR), nullptr);
-    gst_harness_teardown(h);
-    gst_object_unref(bus);
+    EXPECT_EQ(gst_bus_pop_filtered(harness.bus, GST_MESSAGE_WARNING), nullptr);
+    EXPECT_EQ(gst_bus_pop_filtered(harness.bus, GST_MESSAGE_ERROR), nullptr);
 }
 
 // The plug-in's file gone since it was registered: the element cannot run at all.
