@@ -132,7 +132,7 @@ struct LiveRun::Shared {
     std::thread keeper;
 
     // The host's callbacks, one at a time and never after stop().
-    std::mutex deliverLock;
+    std::timed_mutex deliverLock;
     bool closed = false;
 
     void log(LogLevel level, const std::string& line) {
@@ -256,7 +256,9 @@ void failed(Shared& s, const std::shared_ptr<Worker>& worker, const std::string&
         s.failed = true;
         s.failure = what;
         ++s.failures;
-        s.handled += static_cast<long long>(s.blocks.size());
+        // What waits and the block the failed thread held are done with:
+        // nothing of them will be drawn, and no host waits for them.
+        s.handled = s.queued;
         s.blocks.clear();
         s.generation++;
         s.drawnWake.notify_all();
@@ -432,7 +434,13 @@ void drawLoop(std::shared_ptr<Shared> shared, std::shared_ptr<Worker> worker) {
         if (w.abandoned) break;
         if (drawn) {
             std::lock_guard guard(s.deliverLock);
-            if (!s.closed && !w.abandoned && s.o.onPicture)
+            bool current = false;
+            {
+                // A picture of a run the host has restarted since is not its business.
+                std::lock_guard held(s.lock);
+                current = block.generation == s.generation;
+            }
+            if (current && !s.closed && !w.abandoned && s.o.onPicture)
                 s.o.onPicture(Picture{w.canvas.data(), w.width, w.height, block.date, w.frame, w.run});
         }
         if (drawn) ++w.frame;
@@ -623,19 +631,25 @@ void LiveRun::drain() {
 
 void LiveRun::restart() {
     Shared& s = *shared_;
-    std::lock_guard guard(s.lock);
-    s.cutter.restart();
-    // Silence before the next sound follows on from where the sound was.
-    s.anchored = false;
-    s.pushed = 0;
-    s.anchorSample = 0;
-    s.anchorDate = s.presentDate;
-    s.clockSet = false;
-    s.handled += static_cast<long long>(s.blocks.size());
-    s.blocks.clear();
-    ++s.generation;
-    s.drawnWake.notify_all();
-    s.wake.notify_all();
+    {
+        std::lock_guard guard(s.lock);
+        s.cutter.restart();
+        // Silence before the next sound follows on from where the sound was.
+        s.anchored = false;
+        s.pushed = 0;
+        s.anchorSample = 0;
+        s.anchorDate = s.presentDate;
+        s.clockSet = false;
+        s.handled += static_cast<long long>(s.blocks.size());
+        s.blocks.clear();
+        ++s.generation;
+        s.drawnWake.notify_all();
+        s.wake.notify_all();
+    }
+    // A picture of the run before that is being handed over now is through
+    // when this returns; none follows it. A host whose hand-over can wait on
+    // the host itself (VLC's picture pool, paused) is waited for only so long.
+    if (s.deliverLock.try_lock_for(std::chrono::milliseconds(500))) s.deliverLock.unlock();
 }
 
 void LiveRun::set(uint32_t id, int32_t value) {

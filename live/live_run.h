@@ -156,7 +156,11 @@ public:
     // The end of the sound: the short last block is drawn too.
     void drain();
     // A new run: lumEnd, lumStart and a black canvas before the next block;
-    // blocks not drawn yet are dropped and the dates anchored afresh.
+    // blocks not drawn yet are dropped and the dates anchored afresh. No
+    // picture of the run before reaches onPicture once it has returned (a
+    // host may send what follows a seek straight after it); it waits for a
+    // picture being handed over (half a second at most), never for the
+    // plug-in, and is not to be called from onPicture.
     void restart();
 
     // A setting, from any thread, sent before the next frame.

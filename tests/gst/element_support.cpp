@@ -99,6 +99,37 @@ bool anyLit(const std::string& frame) {
     return false;
 }
 
+ElementHarness::ElementHarness(const std::string& description, int width, int height) {
+    h = gst_harness_new_parse(description.c_str());
+    bus = gst_bus_new();
+    gst_element_set_bus(h->element, bus);
+    gst_harness_play(h);
+    gst_harness_set_sink_caps_str(h, ("video/x-raw,format=BGRx,width=" + std::to_string(width) + ",height=" + std::to_string(height) +
+                                      ",framerate=30/1,pixel-aspect-ratio=1/1").c_str());
+    gst_harness_set_src_caps_str(h, "audio/x-raw,format=S16LE,layout=interleaved,rate=44100,channels=1");
+}
+
+ElementHarness::~ElementHarness() {
+    gst_harness_teardown(h);
+    gst_object_unref(bus);
+}
+
+std::vector<ElementHarness::Frame> ElementHarness::silentFrames(int count) {
+    const std::vector<int16_t> silence(1470, 0);
+    std::vector<Frame> frames;
+    for (int i = 0; i < count; ++i) {
+        if (gst_harness_push(h, gst_buffer_new_memdup(silence.data(), silence.size() * sizeof(int16_t))) != GST_FLOW_OK) break;
+        GstBuffer* frame = gst_harness_try_pull(h);
+        if (frame == nullptr) break;
+        GstMapInfo map;
+        gst_buffer_map(frame, &map, GST_MAP_READ);
+        frames.push_back({std::string(reinterpret_cast<const char*>(map.data), map.size), GST_BUFFER_PTS(frame)});
+        gst_buffer_unmap(frame, &map);
+        gst_buffer_unref(frame);
+    }
+    return frames;
+}
+
 std::vector<std::string> referenceFrames(const std::vector<std::vector<int8_t>>& blocks, int width, int height,
                                          const std::vector<TimedSetting>& settings) {
     lumhost::PluginModule plugin(GYROTRAIL_MODULE_PATH, lumhost::ModuleSharing::ownCopy);

@@ -3,6 +3,7 @@
 // a pipeline's frames, and the plug-in driven directly for reference frames.
 #pragma once
 
+#include <gst/check/gstharness.h>
 #include <gst/gst.h>
 
 #include <cstdint>
@@ -50,6 +51,26 @@ struct TimedSetting {
     uint32_t id;
     int32_t value;
 };
+// One element in a harness with a bus of its own, as it runs outside a
+// pipeline: mono 16-bit sound at 44100 Hz in, BGRx frames of `width` x
+// `height` at 30 fps out.
+struct ElementHarness {
+    GstHarness* h = nullptr;
+    GstBus* bus = nullptr;
+    ElementHarness(const std::string& description, int width, int height);
+    ~ElementHarness();
+    ElementHarness(const ElementHarness&) = delete;
+    ElementHarness& operator=(const ElementHarness&) = delete;
+    // Pushes `count` buffers of a frame period of silence without timestamps,
+    // pulling the frame each gives (and its time); stops at a buffer not taken
+    // or giving no frame.
+    struct Frame {
+        std::string bytes;
+        GstClockTime pts;
+    };
+    std::vector<Frame> silentFrames(int count);
+};
+
 std::vector<std::string> referenceFrames(const std::vector<std::vector<int8_t>>& blocks, int width, int height,
                                          const std::vector<TimedSetting>& settings);
 

@@ -312,4 +312,35 @@ TEST(LiveRun, APluginThatCannotBeLoadedFailsWithOneLine) {
     EXPECT_NE(host.lines()[0].find("given up"), std::string::npos);
 }
 
+// A host that restarts (a seek) sends what follows at once: a picture of the
+// run before, still being drawn, must not reach it afterwards.
+TEST(LiveRun, NoPictureOfARunBeforeARestartComesAfterIt) {
+    Host host;
+    auto options = host.options(true);
+    options.settings = {{sleepId, 300}};
+    lumlive::LiveRun run(options);
+    pushBlocks(run, 1, 0.0f, 0);
+    std::this_thread::sleep_for(150ms);  // inside the plug-in with the first block
+    run.restart();
+    const auto restarted = Clock::now();
+    std::this_thread::sleep_for(400ms);
+    for (const auto& picture : host.seen()) EXPECT_LT(picture.at, restarted) << "a picture of run " << picture.run << " after the restart";
+}
+
+// A host waiting for every block drawn is let go when the plug-in hangs: the
+// block the hung thread held is never drawn.
+TEST(LiveRun, WaitingForEveryBlockEndsWhenThePluginHangs) {
+    Host host;
+    auto options = host.options(false);
+    options.settings = {{hangAtId, 2}};
+    options.hangAfter = 300ms;
+    options.firstRetry = 10s;
+    lumlive::LiveRun run(options);
+    pushBlocks(run, 4, 0.0f, 0);
+    const auto begin = Clock::now();
+    EXPECT_FALSE(run.waitDrawn(5s));
+    EXPECT_LT(Clock::now() - begin, 3s);
+    EXPECT_EQ(host.nothing(), 1);
+}
+
 }  // namespace
