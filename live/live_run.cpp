@@ -256,12 +256,8 @@ void failed(Shared& s, const std::shared_ptr<Worker>& worker, const std::string&
         s.failed = true;
         s.failure = what;
         ++s.failures;
-        // What waits and the block the failed thread held are done with:
-        // nothing of them will be drawn, and no host waits for them.
-        s.handled = s.queued;
         s.blocks.clear();
         s.generation++;
-        s.drawnWake.notify_all();
         width = s.width;
         height = s.height;
         if (s.failures > s.o.retries) {
@@ -277,6 +273,12 @@ void failed(Shared& s, const std::shared_ptr<Worker>& worker, const std::string&
     }
     s.log(LogLevel::warning, line);
     deliverNothing(s, width, height);
+    // What waited and the block the failed thread held are done with: nothing
+    // of them will be drawn. A host waiting for them is let go only now, so
+    // it has heard that nothing is shown before it goes on.
+    std::lock_guard guard(s.lock);
+    s.handled = s.queued;
+    s.drawnWake.notify_all();
 }
 
 // A call into the plug-in, timed for the keeper. A Windows module's bridge
