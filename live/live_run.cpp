@@ -695,13 +695,21 @@ void LiveRun::stop(Nanoseconds within) {
     if (s.keeper.joinable()) s.keeper.join();
     if (worker) {
         // The drawing thread ends its run and lets the plug-in go; one that is
-        // inside a call that does not return in time is left to itself.
-        const auto deadline = Clock::now() + within;
-        while (Clock::now() < deadline && worker.use_count() > 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        // inside a call that does not return in time is left to itself. A
+        // bridge is killed instead, and its thread then has the rest of the
+        // time to let go of it (its private display among the rest), so a
+        // host that exits right after this leaves nothing behind.
+        const auto waitFor = [&worker](Clock::time_point until) {
+            while (Clock::now() < until && worker.use_count() > 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        };
+        waitFor(Clock::now() + (worker->bridged ? within / 2 : within));
         if (worker.use_count() > 1) {
             worker->abandoned = true;
-            std::lock_guard guard(worker->moduleLock);
-            if (worker->module) worker->module->abandon();
+            {
+                std::lock_guard guard(worker->moduleLock);
+                if (worker->module) worker->module->abandon();
+            }
+            if (worker->bridged) waitFor(Clock::now() + within / 2);
         }
     }
     {

@@ -1,6 +1,7 @@
 #include "host/bridge/private_display.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -39,6 +40,7 @@ PrivateDisplay::PrivateDisplay(int width, int height) {
     if (::pipe2(numberPipe, O_CLOEXEC) != 0) throw HostError(std::string("cannot start Xvfb: ") + std::strerror(errno));
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     const std::string fd = std::to_string(numberPipe[1]);
+    const pid_t host = ::getpid();
     pid_ = ::fork();
     if (pid_ < 0) {
         ::close(numberPipe[0]);
@@ -47,6 +49,11 @@ PrivateDisplay::PrivateDisplay(int width, int height) {
     }
     if (pid_ == 0) {
         ::setpgid(0, 0);
+        // The display goes with the thread that made it, whatever ends it: a
+        // host that exits while a thread it left to a hung plug-in still holds
+        // the bridge leaves no Xvfb behind.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != host) ::_exit(0);
         ::fcntl(numberPipe[1], F_SETFD, 0);
         const int quiet = ::open("/dev/null", O_RDWR);
         if (quiet >= 0) {
