@@ -63,7 +63,8 @@ public:
         for (int64_t i = 0; i < frames; ++i, ++next_) samples[static_cast<std::size_t>(2 * i)] = static_cast<float>(next_ % 200 - 100) / 128;
         put(samples.data(), static_cast<std::size_t>(frames));
     }
-    void finish(std::optional<std::string> failure = std::nullopt) { close(std::move(failure)); }
+    void finish() { close(std::nullopt); }
+    void finish(const std::string& failure) { close(failure); }
 
 private:
     int64_t next_ = 0;
