@@ -88,7 +88,9 @@ struct LiveRun::Shared {
 
     // The sound, cut into blocks.
     lumrules::BlockCutter cutter;
-    std::vector<int8_t> cut;
+    // The bytes of blocks drawn or dropped, cut into again: a block costs no
+    // allocation once the run is going.
+    std::vector<std::vector<int8_t>> spare;
     bool anchored = false;
     int64_t anchorDate = 0;    // sample `anchorSample` of the run is heard then
     int64_t anchorSample = 0;
@@ -155,15 +157,19 @@ int64_t presentOf(const Shared& s) {
     return s.clockSet && s.caughtUp ? s.clockStamp + (wallNs() - s.clockWall) : longAgo;
 }
 
+// Whether sound stamped `timestamp` is further than the jump limit from where it was expected.
+bool jumped(const Shared& s, int64_t timestamp, int64_t expected) {
+    const int64_t off = timestamp > expected ? timestamp - expected : expected - timestamp;
+    return off > s.o.jumpLimit.count();
+}
+
 // With the lock held: the host's sound of `frames` stamped `timestamp` came now.
 void heard(Shared& s, int64_t timestamp, std::size_t frames) {
     const int64_t wall = wallNs();
     const int64_t present = s.clockStamp + (wall - s.clockWall);
-    const int64_t limit = s.o.jumpLimit.count();
-    const int64_t off = timestamp > s.clockExpected ? timestamp - s.clockExpected : s.clockExpected - timestamp;
     // A new sound, a seek or a restart (a jump from where it was expected),
     // or a source that paused and goes on (behind the present).
-    if (!s.clockSet || off > limit || timestamp < present - limit) {
+    if (!s.clockSet || jumped(s, timestamp, s.clockExpected) || timestamp < present - s.o.jumpLimit.count()) {
         s.clockSet = true;
         s.clockStamp = timestamp;
         s.clockWall = wall;
@@ -182,12 +188,26 @@ void pictured(Shared& s, int64_t date) {
     s.caughtUp = s.caughtUp || date + period + period / 2 >= s.loadedAfter;
 }
 
+// With the lock held: a block's bytes kept to cut into again (a few are enough).
+void giveBack(Shared& s, std::vector<int8_t>&& bytes) {
+    constexpr std::size_t kept = 8;
+    if (s.spare.size() < kept) s.spare.push_back(std::move(bytes));
+}
+
 // With the lock held: blocks cut from what was pushed, dated at their sound.
 void cutBlocks(Shared& s, bool atEnd) {
     for (;;) {
         const int64_t first = s.cutter.frameStartSample(s.cutter.frame());
-        if (!s.cutter.cut(s.cut, atEnd)) break;
-        s.blocks.push_back(Block{s.cut, dateOf(s, first), s.generation});
+        std::vector<int8_t> bytes;
+        if (!s.spare.empty()) {
+            bytes = std::move(s.spare.back());
+            s.spare.pop_back();
+        }
+        if (!s.cutter.cut(bytes, atEnd)) {
+            giveBack(s, std::move(bytes));
+            break;
+        }
+        s.blocks.push_back(Block{std::move(bytes), dateOf(s, first), s.generation});
         ++s.queued;
     }
 }
@@ -199,6 +219,7 @@ void dropLate(Shared& s) {
     const int64_t oldest = presentOf(s) - s.maxBehind.count();
     std::size_t dropped = 0;
     while (s.blocks.size() > 1 && s.blocks.front().date < oldest) {
+        giveBack(s, std::move(s.blocks.front().bytes));
         s.blocks.pop_front();
         ++dropped;
     }
@@ -214,9 +235,7 @@ void dropLate(Shared& s) {
 // With the lock held: the anchor follows the host's timestamps where they
 // jump from where the sound was expected.
 void anchor(Shared& s, int64_t timestamp) {
-    const int64_t expected = dateOf(s, s.pushed);
-    const int64_t off = timestamp > expected ? timestamp - expected : expected - timestamp;
-    if (!s.anchored || off > s.o.jumpLimit.count()) {
+    if (!s.anchored || jumped(s, timestamp, dateOf(s, s.pushed))) {
         s.anchored = true;
         s.anchorDate = timestamp;
         s.anchorSample = s.pushed;
@@ -453,6 +472,7 @@ void drawLoop(std::shared_ptr<Shared> shared, std::shared_ptr<Worker> worker) {
                 ++s.drawn;
                 pictured(s, block.date);
             }
+            giveBack(s, std::move(block.bytes));
             s.drawnWake.notify_all();
         }
     }
