@@ -20,7 +20,6 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <stdexcept>
@@ -77,8 +76,6 @@ constexpr const char* fpsOption = "lum-fps";
 constexpr int maxSide = 16384;
 // The options' help names the bridge's limit for a Windows module.
 static_assert(lumbridge::maxWidth == 4096 && lumbridge::maxHeight == 2304, "say the bridge's canvas limit in --lum-width and --lum-height");
-// A preset is a few lines of text: a file larger than this is not one.
-constexpr std::uintmax_t maxPresetBytes = 64 * 1024;
 
 // The lumhost installed (or built) with this module: the module stands in
 // for lumhost's executable when it looks for plug-ins, presets and bridges.
@@ -171,17 +168,6 @@ block_t* drain(filter_t* filter) {
 
 // ---- opening and closing
 
-// A preset's text, read whole; a file that is not a small regular one is refused.
-std::string presetFileText(const std::filesystem::path& file) {
-    if (!std::filesystem::is_regular_file(file)) throw std::runtime_error(file.string() + " is not a file");
-    if (std::filesystem::file_size(file) > maxPresetBytes)
-        throw std::runtime_error(file.string() + " is larger than a preset can be (" + std::to_string(maxPresetBytes / 1024) + " KiB)");
-    std::ifstream in(file, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.eof() && in.fail()) throw std::runtime_error("cannot read " + file.string());
-    return text;
-}
-
 // The line VLC's log shows when the plug-in cannot be had.
 std::runtime_error noPlugin(const std::string& name, const std::string& why) {
     return std::runtime_error("plug-in " + (name.empty() ? std::string(lumhost::defaultPluginName) : name) + ": " + why +
@@ -207,7 +193,7 @@ std::vector<std::pair<uint32_t, int32_t>> settingsFor(filter_t* filter, const fi
             setting.executableFolder = home;
             const auto file = lumhost::locatePreset(preset, lumhost::presetFolders(setting, lumhost::presetPluginName(s.pluginFile)));
             std::vector<std::string> notes;
-            changed = lumlive::applyPresetText(mirror, presetFileText(file), file.string(), &notes);
+            changed = lumlive::applyPresetText(mirror, lumhost::readPresetFile(file), file.string(), &notes);
             for (const auto& note : notes) msg_Warn(filter, "%s", note.c_str());
         } catch (const std::exception& error) {
             throw std::runtime_error(std::string("--") + presetOption + " " + preset + ": " + error.what());
