@@ -123,6 +123,7 @@ struct LiveRun::Shared {
     bool resized = false;
 
     std::shared_ptr<Worker> worker;  // the one drawing now, if any
+    bool ready = false;  // the plug-in was loaded and its canvas made, once
     bool failed = false;
     std::string failure;
     int failures = 0;
@@ -163,8 +164,8 @@ bool jumped(const Shared& s, int64_t timestamp, int64_t expected) {
     return off > s.o.jumpLimit.count();
 }
 
-// With the lock held: the host's sound of `frames` stamped `timestamp` came now.
-void heard(Shared& s, int64_t timestamp, std::size_t frames) {
+// With the lock held: the host's sound of `length` ns stamped `timestamp` came now.
+void heard(Shared& s, int64_t timestamp, int64_t length) {
     const int64_t wall = wallNs();
     const int64_t present = s.clockStamp + (wall - s.clockWall);
     // A new sound, a seek or a restart (a jump from where it was expected),
@@ -174,7 +175,7 @@ void heard(Shared& s, int64_t timestamp, std::size_t frames) {
         s.clockStamp = timestamp;
         s.clockWall = wall;
     }
-    s.clockExpected = timestamp + samplesToNs(static_cast<int64_t>(frames), s.o.rate);
+    s.clockExpected = timestamp + length;
 }
 
 // With the lock held: a picture of the block dated `date` was shown.
@@ -386,6 +387,8 @@ void drawLoop(std::shared_ptr<Shared> shared, std::shared_ptr<Worker> worker) {
     bool recovered = false;
     {
         std::lock_guard guard(s.lock);
+        s.ready = true;
+        s.drawnWake.notify_all();
         if (s.worker == worker && s.recovering) {
             recovered = true;
             s.recovering = false;
@@ -614,6 +617,17 @@ LiveRun::~LiveRun() { stop(); }
 
 namespace {
 
+// With the lock held: the blocks just queued go to the drawing thread, or
+// are only counted when nothing draws them.
+void queued(Shared& s) {
+    if (s.failed || s.worker == nullptr) {
+        s.handled += static_cast<long long>(s.blocks.size());
+        s.blocks.clear();
+    }
+    dropLate(s);
+    s.wake.notify_all();
+}
+
 // The host's sound in, whatever its layout: `into` hands it to the cutter.
 template <typename Into>
 void takeSound(Shared& s, std::size_t frames, int64_t timestamp, Into&& into) {
@@ -621,17 +635,11 @@ void takeSound(Shared& s, std::size_t frames, int64_t timestamp, Into&& into) {
     if (s.stopping) return;
     waitForRoom(s, held);
     anchor(s, timestamp);
-    heard(s, timestamp, frames);
+    heard(s, timestamp, samplesToNs(static_cast<int64_t>(frames), s.o.rate));
     into(s.cutter);
     tookSound(s, frames, false);
     cutBlocks(s, false);
-    if (s.failed || s.worker == nullptr) {
-        // Nothing draws them: the sound is only counted, for the dates.
-        s.handled += static_cast<long long>(s.blocks.size());
-        s.blocks.clear();
-    }
-    dropLate(s);
-    s.wake.notify_all();
+    queued(s);
 }
 
 }  // namespace
@@ -642,6 +650,27 @@ void LiveRun::pushPlanar(const void* const* planes, std::size_t frames, lumrules
 
 void LiveRun::pushInterleaved(const void* samples, std::size_t frames, lumrules::SampleFormat format, int64_t timestamp) {
     takeSound(*shared_, frames, timestamp, [&](lumrules::BlockCutter& cutter) { cutter.push(samples, frames, format); });
+}
+
+void LiveRun::pushBlock(const std::vector<int8_t>& bytes, int64_t date) {
+    Shared& s = *shared_;
+    std::unique_lock held(s.lock);
+    if (s.stopping) return;
+    waitForRoom(s, held);
+    const int64_t period = s.period.count();
+    heard(s, date, period);
+    // What the dates of the blocks cut from pushed sound (silence) follow on from.
+    s.presentDate = date + period;
+    s.presentWall = s.lastSoundWall = wallNs();
+    Block block{{}, date, s.generation};
+    if (!s.spare.empty()) {
+        block.bytes = std::move(s.spare.back());
+        s.spare.pop_back();
+    }
+    block.bytes.assign(bytes.begin(), bytes.end());
+    s.blocks.push_back(std::move(block));
+    ++s.queued;
+    queued(s);
 }
 
 void LiveRun::drain() {
@@ -692,6 +721,12 @@ void LiveRun::resize(int width, int height) {
     s.height = height;
     s.resized = true;
     s.wake.notify_all();
+}
+
+bool LiveRun::waitLoaded(Nanoseconds within) {
+    Shared& s = *shared_;
+    std::unique_lock held(s.lock);
+    return s.drawnWake.wait_for(held, within, [&] { return s.ready || s.failed || s.stopping; }) && s.ready && !s.failed;
 }
 
 bool LiveRun::waitDrawn(Nanoseconds within) {

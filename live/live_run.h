@@ -153,6 +153,10 @@ public:
     // first frame is heard at `timestamp` ns on the host's clock.
     void pushPlanar(const void* const* planes, std::size_t frames, lumrules::SampleFormat format, int64_t timestamp);
     void pushInterleaved(const void* samples, std::size_t frames, lumrules::SampleFormat format, int64_t timestamp);
+    // A block the host cut itself with the shared cutter (lumhost's player,
+    // which hands each block over when its output's clock reaches it), dated
+    // `date` ns on the host's clock; drawn like the blocks cut from pushed sound.
+    void pushBlock(const std::vector<int8_t>& bytes, int64_t date);
     // The end of the sound: the short last block is drawn too.
     void drain();
     // A new run: lumEnd, lumStart and a black canvas before the next block;
@@ -167,6 +171,11 @@ public:
     void set(uint32_t id, int32_t value);
     // A new canvas size (black, the figure goes on), before the next frame.
     void resize(int width, int height);
+
+    // Waits until the plug-in is loaded and ready to draw (or failed, or
+    // `within` passed); true if it is. A host that starts its sound only
+    // then (lumhost play) loses none of it to the loading.
+    bool waitLoaded(Nanoseconds within);
 
     // Not live: waits until every block handed over has been drawn (or the
     // plug-in failed, or `within` passed); true if all were drawn.

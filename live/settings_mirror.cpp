@@ -29,6 +29,21 @@ std::vector<std::pair<uint32_t, int32_t>> SettingsMirror::values() const {
     return all;
 }
 
+SettingsMirror mirrorOf(const lumrules::ParamAccess& plugin) {
+    std::vector<MirroredSetting> settings;
+    for (auto& info : lumrules::listParams(plugin)) {
+        auto range = lumrules::clampRange(plugin, info.id);
+        settings.push_back(MirroredSetting{std::move(info), range});
+    }
+    return SettingsMirror(std::move(settings));
+}
+
+std::optional<int32_t> HandedOnSettings::set(uint32_t id, int32_t value) const {
+    const auto applied = mirror_.set(id, value);
+    if (applied) handOn_(id, *applied);
+    return applied;
+}
+
 std::vector<std::pair<uint32_t, int32_t>> applyPresetText(SettingsMirror& mirror, const std::string& text, const std::string& source,
                                                           std::vector<std::string>* notes) {
     // Every setting the preset names is handed on, even at the value it has:

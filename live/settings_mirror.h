@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -37,6 +38,25 @@ public:
 
 private:
     mutable std::vector<MirroredSetting> settings_;
+};
+
+// What a loaded plug-in says of its settings (every listed id, and the range
+// each clamps to), probed once before a run starts.
+SettingsMirror mirrorOf(const lumrules::ParamAccess& plugin);
+
+// The mirror as the host's keys and presets reach it: each value set is
+// clamped and kept by the mirror, then handed on to `handOn` (the live run's
+// set), so a host changes its settings without waiting for the plug-in.
+class HandedOnSettings final : public lumrules::ParamAccess {
+public:
+    HandedOnSettings(SettingsMirror& mirror, std::function<void(uint32_t, int32_t)> handOn)
+        : mirror_(mirror), handOn_(std::move(handOn)) {}
+    std::optional<lumrules::ParamInfo> describe(uint32_t id) const override { return mirror_.describe(id); }
+    std::optional<int32_t> set(uint32_t id, int32_t value) const override;
+
+private:
+    SettingsMirror& mirror_;
+    std::function<void(uint32_t, int32_t)> handOn_;
 };
 
 // A preset's text applied to the mirror (all or nothing, as lumhost applies

@@ -52,6 +52,10 @@ LiveBlocks::LiveBlocks(AudioSource& source, int fps, lumrules::BlockLayout layou
 void LiveBlocks::setDelay(int ms) { delayMs_ = std::clamp(ms, lumrules::minLiveDelayMs, lumrules::maxDelayMs); }
 
 bool LiveBlocks::showArrived(const BlockShow& show) {
+    return showArrived([&show](const std::vector<int8_t>& block, Clock::time_point) { show(block); });
+}
+
+bool LiveBlocks::showArrived(const ArrivedShow& show) {
     for (;;) {
         // What the next block still lacks, read only once it has all arrived, so reading never waits.
         const auto lacking = static_cast<int64_t>(cutter_.wanted() - std::min(cutter_.wanted(), cutter_.available()));
@@ -81,8 +85,7 @@ bool LiveBlocks::showArrived(const BlockShow& show) {
     bool shown = false;
     const auto now = Clock::now();
     while (!pending_.empty() && pending_.front().arrived + std::chrono::milliseconds(delayMs_) <= now) {
-        show(pending_.front().block);
-        onScreenSoon_.push_back(pending_.front().arrived);
+        show(pending_.front().block, pending_.front().arrived);
         pending_.pop_front();
         shown = true;
     }
@@ -102,10 +105,8 @@ void LiveBlocks::endShort(int64_t waiting) {
     pending_.push_back(std::move(next));
 }
 
-void LiveBlocks::presented() {
-    const auto now = Clock::now();
-    for (const auto& arrived : onScreenSoon_) delays_.add(std::chrono::duration<double, std::milli>(now - arrived).count());
-    onScreenSoon_.clear();
+void LiveBlocks::pictureShown(Clock::time_point arrived) {
+    delays_.add(std::chrono::duration<double, std::milli>(Clock::now() - arrived).count());
 }
 
 void LiveBlocks::reportDelays() {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "host/player/player_io.h"
@@ -47,12 +48,15 @@ public:
     // blocks and shows the newest. Sound that ended part way into a block
     // ends with a short last block. True if a block was shown.
     bool showArrived(const BlockShow& show);
+    // The same, handing each block over with when its sound arrived.
+    using ArrivedShow = std::function<void(const std::vector<int8_t>& block, Clock::time_point arrived)>;
+    bool showArrived(const ArrivedShow& show);
 
     // Blocks whose sound is in but whose time has not come (the delay).
     bool holding() const { return !pending_.empty(); }
 
-    // The window has shown the blocks drawn since the last call.
-    void presented();
+    // The window has shown the picture of a block whose sound arrived then.
+    void pictureShown(Clock::time_point arrived);
 
     // How long after its sound's arrival a block is shown, within 0 to the longest delay.
     int delayMs() const { return delayMs_; }
@@ -78,7 +82,6 @@ private:
     int64_t skipped_ = 0;
     std::vector<float> samples_;  // what is read, before it goes to the cutter
     std::deque<Pending> pending_;
-    std::vector<Clock::time_point> onScreenSoon_;
     DelayTally delays_;
 };
 

@@ -11,16 +11,17 @@
 
 namespace lumhost {
 
-void changeSetting(const PluginModule& plugin, const lumrules::KeyBinding& binding, PlayerScreen& screen) {
-    const auto current = describeParam(plugin, binding.paramId);
+void changeSetting(const lumrules::ParamAccess& settings, const lumrules::KeyBinding& binding, PlayerScreen& screen) {
+    const auto current = settings.describe(binding.paramId);
     if (!current) return;
     const int32_t value = lumrules::steppedValue(current->type, current->value, binding.step);
-    const auto applied = setParam(plugin, binding.paramId, value);
+    const auto applied = settings.set(binding.paramId, value);
     if (!applied) return;
     tell(screen, current->name + ": " + lumrules::formatValue(current->type, *applied));
 }
 
-PresetKeys::PresetKeys(const PluginModule& plugin) : plugin_(plugin), name_(presetPluginName(plugin.path())) {}
+PresetKeys::PresetKeys(const lumrules::ParamAccess& settings, const std::string& pluginFile)
+    : settings_(settings), name_(presetPluginName(pluginFile)) {}
 
 void PresetKeys::next(PlayerScreen& screen) {
     std::vector<FoundPreset> presets;
@@ -33,7 +34,7 @@ void PresetKeys::next(PlayerScreen& screen) {
     shown_ = lumrules::nextPreset(shown_, presets.size());
     const auto& preset = presets[shown_];
     try {
-        applyPreset(plugin_, preset.file, std::cerr);
+        applyPreset(settings_, preset.file, std::cerr);
         tell(screen, "preset " + preset.name);
     } catch (const HostError& error) {
         warn(screen, error.what());
@@ -43,7 +44,7 @@ void PresetKeys::next(PlayerScreen& screen) {
 void PresetKeys::save(PlayerScreen& screen) {
     try {
         const auto folder = userPresetFolder(currentPresetSetting(), name_);
-        const auto file = savePreset(plugin_, folder, freePresetName(folder, "saved"));
+        const auto file = savePresetText(folder, freePresetName(folder, "saved"), lumrules::presetText(settings_));
         tell(screen, "saved preset " + file.stem().string() + " in " + file.string());
     } catch (const HostError& error) {
         warn(screen, error.what());
@@ -52,7 +53,7 @@ void PresetKeys::save(PlayerScreen& screen) {
 
 void PresetKeys::randomise(PlayerScreen& screen) {
     std::vector<std::string> lines{"random settings"};
-    for (auto& change : randomiseSettings(plugin_, random_)) lines.push_back(std::move(change));
+    for (auto& change : lumrules::randomiseSettings(settings_, random_)) lines.push_back(std::move(change));
     std::string joined;
     for (std::size_t i = 1; i < lines.size(); ++i) joined += (i > 1 ? ", " : "") + lines[i];
     if (commentary()) std::fprintf(stderr, "lumhost: random settings: %s\n", joined.c_str());

@@ -156,10 +156,12 @@ std::vector<ResolvedAssignment> checkPreset(const PluginModule& plugin, const fs
     }
 }
 
-void applyPreset(const PluginModule& plugin, const fs::path& file, std::ostream& notes) {
+void applyPreset(const PluginModule& plugin, const fs::path& file, std::ostream& notes) { applyPreset(ModuleParams(plugin), file, notes); }
+
+void applyPreset(const lumrules::ParamAccess& settings, const fs::path& file, std::ostream& notes) {
     const auto text = readPresetFile(file);
     try {
-        writeNotes(lumrules::applyPreset(ModuleParams(plugin), text, file.string()), notes);
+        writeNotes(lumrules::applyPreset(settings, text, file.string()), notes);
     } catch (const lumrules::RuleError& error) {
         throw HostError(error.what());
     }

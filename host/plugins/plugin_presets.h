@@ -76,6 +76,8 @@ std::vector<ResolvedAssignment> checkPreset(const PluginModule& plugin, const st
 // Checks the whole preset, then applies it; a bad preset changes nothing.
 // Clamped values are noted as --set notes them.
 void applyPreset(const PluginModule& plugin, const std::filesystem::path& file, std::ostream& notes);
+// The same through any way to the settings (a mirror of them beside a live run).
+void applyPreset(const lumrules::ParamAccess& settings, const std::filesystem::path& file, std::ostream& notes);
 
 // The plug-in's current settings as preset lines.
 std::string presetText(const PluginModule& plugin);

@@ -232,6 +232,12 @@ void LiveWindow::resize(int width, int height) {
 
 void LiveWindow::clear() { std::fill(pixels_.begin(), pixels_.end(), 0u); }
 
+bool LiveWindow::showPicture(const uint32_t* pixels, int width, int height) {
+    if (width != canvas_.width || height != canvas_.height) return false;
+    std::copy_n(pixels, pixels_.size(), pixels_.begin());
+    return true;
+}
+
 void LiveWindow::present() {
     SDL_UpdateTexture(texture_, nullptr, canvas_.pixels, canvas_.stride);
     SDL_RenderClear(renderer_);

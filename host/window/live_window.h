@@ -83,6 +83,9 @@ public:
     // A new canvas of the new size keeps what overlaps of the old picture.
     void resize(int width, int height);
     void clear();
+    // A picture drawn elsewhere (rows top-down, no gaps) into the canvas,
+    // when it has the canvas's size; false (and nothing changed) if not.
+    bool showPicture(const uint32_t* pixels, int width, int height);
     // The canvas, then the overlay over it.
     void present();
     void setFullscreen(bool on);

@@ -104,6 +104,42 @@ void pushBlocks(lumlive::LiveRun& run, int blocks, float level, int64_t timestam
     run.pushInterleaved(sound.data(), sound.size(), lumrules::SampleFormat::f32, timestamp);
 }
 
+// A host that cuts its own blocks (lumhost's player) hands them over whole:
+// each is drawn as given and dated as given, and the host may wait until the
+// plug-in is loaded before its sound starts.
+TEST(LiveRun, BlocksHandedOverWholeAreDrawnAsGivenOnceLoaded) {
+    Host host;
+    auto options = host.options(false);
+    lumlive::LiveRun run(options);
+    EXPECT_TRUE(run.waitLoaded(5s));
+    const int64_t start = 7'000'000'000;
+    for (int i = 0; i < 10; ++i) {
+        const std::vector<int8_t> block(static_cast<std::size_t>(100 + i), static_cast<int8_t>(i - 3));
+        run.pushBlock(block, start + i * periodNs);
+    }
+    ASSERT_TRUE(run.waitDrawn(5s));
+    const auto seen = host.seen();
+    ASSERT_EQ(seen.size(), 10u);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        const auto n = static_cast<int>(i);
+        EXPECT_EQ(seen[i].length, static_cast<uint32_t>(100 + n));
+        EXPECT_EQ(seen[i].sum, static_cast<uint32_t>((100 + n) * (n - 3)));
+        EXPECT_EQ(seen[i].date, start + n * periodNs);
+    }
+}
+
+// A plug-in that cannot be loaded: the wait ends with it, not with its limit.
+TEST(LiveRun, WaitingForTheLoadEndsWhenItFails) {
+    Host host;
+    auto options = host.options(true);
+    options.pluginFile = "/nonexistent/missing.lum";
+    lumlive::LiveRun run(options);
+    const auto started = Clock::now();
+    EXPECT_FALSE(run.waitLoaded(10s));
+    EXPECT_LT(Clock::now() - started, 5s);
+    EXPECT_TRUE(run.status().failed);
+}
+
 TEST(LiveRun, NotLiveDrawsEveryBlockInOrderDatedAtItsSound) {
     Host host;
     auto options = host.options(false);

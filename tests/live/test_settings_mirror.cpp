@@ -2,8 +2,12 @@
 // settings: clamped as it clamps, all or nothing, without calling it.
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "host/plugins/plugin_params.h"
 #include "live/settings_mirror.h"
 #include "rules/param_text.h"
+#include "rules/presets.h"
 
 namespace {
 
@@ -32,6 +36,36 @@ TEST(SettingsMirror, ABadPresetChangesNothing) {
     EXPECT_THROW(lumlive::applyPresetText(mirror, "line width=3\nnonsense=1\n", "bad.preset"), lumrules::RuleError);
     EXPECT_EQ(mirror.describe(11)->value, 10);
     EXPECT_EQ(mirror.values(), (std::vector<std::pair<uint32_t, int32_t>>{{10, 0x00FFFFFF}, {11, 10}, {12, 5}}));
+}
+
+// A mirror probed from the plug-in itself, changed through what the keys and
+// presets use, and every value handed on to the plug-in: both end alike, and
+// each value handed on is the one the plug-in keeps.
+TEST(SettingsMirror, ProbedFromThePluginItClampsAsItDoesAndHandsOnWhatItKeeps) {
+    lumhost::PluginModule plugin(GYROTRAIL_MODULE_PATH, lumhost::ModuleSharing::ownCopy);
+    lumhost::initPlugin(plugin);
+    const lumhost::ModuleParams direct(plugin);
+    auto mirror = lumlive::mirrorOf(direct);
+    ASSERT_EQ(mirror.settings().size(), lumrules::listParams(direct).size());
+    int handedOn = 0;
+    const lumlive::HandedOnSettings settings(mirror, [&](uint32_t id, int32_t value) {
+        ++handedOn;
+        EXPECT_EQ(direct.set(id, value), value) << "id " << id;
+    });
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        lumrules::randomiseSettings(settings, random);
+        ASSERT_EQ(lumrules::presetText(settings), lumrules::presetText(direct)) << "round " << round;
+    }
+    // Out of range both ways: clamped alike.
+    for (const auto& setting : mirror.settings()) {
+        if (!setting.range) continue;
+        settings.set(setting.info.id, setting.range->high + 1000);
+        settings.set(setting.info.id, setting.range->low - 1000);
+    }
+    EXPECT_EQ(lumrules::presetText(settings), lumrules::presetText(direct));
+    EXPECT_GT(handedOn, 20);
+    EXPECT_FALSE(settings.set(9999, 1)) << "an id the plug-in does not know is not handed on";
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
+#include <string>
 
 #include "bridge_paths.h"
 #include "host_runner.h"
@@ -39,7 +41,13 @@ TEST_P(BridgePlay, KeysAndResizingReachTheModule) {
     std::ofstream(scratch.path("keys.sh")) << script;
     ASSERT_EQ(runShell(scratch, "timeout 60 xvfb-run -a -s '-screen 0 400x300x24' sh keys.sh"), 0)
         << readFile(scratch.path("play.err"));
-    EXPECT_EQ(readFile(scratch.path("play.err")),
+    // A loaded machine may keep Wine from drawing every block in time: the
+    // lines saying so are not the keys'.
+    std::istringstream said(readFile(scratch.path("play.err")));
+    std::string keys;
+    for (std::string line; std::getline(said, line);)
+        if (line.find("blocks are dropped") == std::string::npos && line.find("blocks dropped") == std::string::npos) keys += line + "\n";
+    EXPECT_EQ(keys,
               "lumhost: Zoom factor: 91\nlumhost: Zoom factor: 92\nlumhost: Color: 0x0000C0FF (#FFC000)\n"
               "lumhost: Fade out: off\n");
     // Zoom factor 92 divides the sums by 8: the line reaches 100 pixels either side.

@@ -35,6 +35,7 @@ protected:
 
     hosttest::Scratch scratch;
     PluginModule plugin{GYROTRAIL_MODULE_PATH, ModuleSharing::ownCopy};
+    ModuleParams params{plugin};
     RecordingScreen screen;
 
 private:
@@ -42,7 +43,7 @@ private:
 };
 
 TEST_F(PluginKeys, PresetsComeInTurnAndABadOneChangesNothing) {
-    PresetKeys presets(plugin);
+    PresetKeys presets(params, GYROTRAIL_MODULE_PATH);
     ::testing::internal::CaptureStderr();
     presets.next(screen);
     EXPECT_EQ(lastLine(), "no presets for gyrotrail (w saves one)");
@@ -67,7 +68,7 @@ TEST_F(PluginKeys, PresetsComeInTurnAndABadOneChangesNothing) {
 }
 
 TEST_F(PluginKeys, SavingWritesTheSettingsUnderANewName) {
-    PresetKeys presets(plugin);
+    PresetKeys presets(params, GYROTRAIL_MODULE_PATH);
     ::testing::internal::CaptureStderr();
     presets.save(screen);
     const auto first = folder() / "saved-1.preset";
@@ -82,7 +83,7 @@ TEST_F(PluginKeys, SavingWritesTheSettingsUnderANewName) {
 }
 
 TEST_F(PluginKeys, RandomSettingsSayWhatThePlugInHolds) {
-    PresetKeys presets(plugin);
+    PresetKeys presets(params, GYROTRAIL_MODULE_PATH);
     ::testing::internal::CaptureStderr();
     const auto before = presetText(plugin);
     bool changed = false;
@@ -118,7 +119,7 @@ TEST_F(PluginKeys, AStepKeyMovesItsSettingAndStopsAtTheLimit) {
     ::testing::internal::CaptureStderr();
     for (int press = 0; press < 3 * (range->high - range->low); ++press) {
         const auto before = describeParam(plugin, binding->paramId)->value;
-        changeSetting(plugin, *binding, screen);
+        changeSetting(params, *binding, screen);
         const auto after = describeParam(plugin, binding->paramId);
         EXPECT_EQ(lastLine(), after->name + ": " + lumrules::formatValue(after->type, after->value));
         EXPECT_GE(after->value, range->low);

@@ -114,5 +114,30 @@ TEST(Play, KeysChangeSettingsLiveAndResizingMovesTheCentre) {
     EXPECT_EQ(after.at(100, 30), 0u);
 }
 
+// The plug-in draws on a thread of its own: one that takes 100 ms a frame
+// at 60 fps has blocks dropped to stay in step (drawing them all would take
+// 12 s for 2 s of sound), and one that hangs keeps neither the sound nor the
+// window from ending.
+TEST(Play, ASlowOrHangingPluginKeepsInStepAndEndsWithTheSound) {
+    Scratch scratch;
+    writeTone(scratch.path("in.wav"), 48000, 2, 2.0);
+    const auto run = [&](const std::string& settings) {
+        const std::string play = windowEnvironment + quoted(LUMHOST_PATH) + " play in.wav --size 160x120 --plugin " +
+                                 quoted(PACED_PLUGIN_PATH) + " " + settings + " 2>play.err";
+        const auto started = std::chrono::steady_clock::now();
+        const int status = runShell(scratch, "timeout 40 xvfb-run -a -s '-screen 0 400x300x24' sh -c " + quoted(play));
+        EXPECT_EQ(status, 0) << settings << " (124: still running after 40 s)\n" << readFile(scratch.path("play.err"));
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
+    const double slow = run("--set sleep=100");
+    EXPECT_LT(slow, 9.0) << "the figure kept up with the sound";
+    const auto said = readFile(scratch.path("play.err"));
+    EXPECT_NE(said.find("cannot keep up with the sound; blocks are dropped to stay in step"), std::string::npos) << said;
+    EXPECT_NE(said.find("blocks dropped: the plug-in could not keep up with the sound"), std::string::npos) << said;
+
+    const double hung = run("--set 'hang at=10'");
+    EXPECT_LT(hung, 12.0) << "the window ended with the sound, the plug-in left hanging";
+}
+
 }  // namespace
 }  // namespace hosttest
