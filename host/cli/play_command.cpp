@@ -91,6 +91,13 @@ public:
     // The newest picture into the window's canvas if one came since the
     // last and has the canvas's size; true if so. `dates` gets the dates of
     // the pictures drawn since the last call, this one's among them.
+    // A picture of the run before a restart that the window has not taken yet is not shown.
+    void discard() {
+        std::lock_guard guard(lock_);
+        fresh_ = false;
+        dates_.clear();
+    }
+
     bool takeInto(LiveWindow& window, std::vector<int64_t>& dates) {
         std::lock_guard guard(lock_);
         dates.swap(dates_);
@@ -238,6 +245,7 @@ int runPlay(const PlayOptions& options) {
                     case KeyAction::step: changeSetting(settings, *binding, screen); break;
                     case KeyAction::restart:
                         run.restart();
+                        pictures.discard();
                         window.clear();
                         if (!live) player->restartFile(screen);
                         break;
