@@ -88,9 +88,6 @@ public:
         }
     }
 
-    // The newest picture into the window's canvas if one came since the
-    // last and has the canvas's size; true if so. `dates` gets the dates of
-    // the pictures drawn since the last call, this one's among them.
     // A picture of the run before a restart that the window has not taken yet is not shown.
     void discard() {
         std::lock_guard guard(lock_);
@@ -98,6 +95,9 @@ public:
         dates_.clear();
     }
 
+    // The newest picture into the window's canvas if one came since the
+    // last and has the canvas's size; true if so. `dates` gets the dates of
+    // the pictures drawn since the last call, this one's among them.
     bool takeInto(LiveWindow& window, std::vector<int64_t>& dates) {
         std::lock_guard guard(lock_);
         dates.swap(dates_);
@@ -299,11 +299,17 @@ int runPlay(const PlayOptions& options) {
             liveSource->watch();
             liveBlocks->showArrived(showLiveBlock);
             // Sound that stopped ends the window once its last blocks are handed over.
-            if (liveSource->stopped() && !liveBlocks->holding()) open = false, ended = true;
+            if (liveSource->stopped() && !liveBlocks->holding()) {
+                open = false;
+                ended = true;
+            }
         } else if (open) {
             player->advance(screen, showFileBlock);
         }
-        if (!live && player->over()) open = false, ended = true;
+        if (!live && player->over()) {
+            open = false;
+            ended = true;
+        }
         if (takePictures()) changed = true;
         if (window.overlay().expired()) changed = true;
         if (changed) window.present();
