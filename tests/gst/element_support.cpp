@@ -76,6 +76,36 @@ int launch(const std::string& pipeline, std::string* errors, const std::vector<s
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+Outcome runPipeline(const std::string& description, GstClockTime limit) {
+    Outcome outcome;
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
+    if (pipeline == nullptr || error != nullptr) {
+        outcome.error = error != nullptr ? error->message : "the pipeline could not be made";
+        if (error != nullptr) g_error_free(error);
+        if (pipeline != nullptr) gst_object_unref(pipeline);
+        return outcome;
+    }
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* message = gst_bus_timed_pop_filtered(bus, limit, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
+    if (message == nullptr) {
+        outcome.error = "neither an end nor an error within the time allowed";
+    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
+        outcome.ended = true;
+    } else {
+        GError* failure = nullptr;
+        gst_message_parse_error(message, &failure, nullptr);
+        outcome.error = failure != nullptr ? failure->message : "an error without a text";
+        if (failure != nullptr) g_error_free(failure);
+    }
+    if (message != nullptr) gst_message_unref(message);
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    return outcome;
+}
+
 std::vector<std::string> pullFrames(GstElement* pipeline, int count) {
     GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
     std::vector<std::string> frames;

@@ -259,9 +259,9 @@ TEST_P(VlcBridge, AFailingWindowsModuleIsOneLineAndTheSoundPlaysOn) {
 INSTANTIATE_TEST_SUITE_P(Modules, VlcBridge,
                          // The sound plays while Wine starts the bridge: long enough for the module to reach
                          // its 30th frame after that.
-                         ::testing::Values(Failure{"crashes_in_display", "crashed (exception", 4.0},
+                         ::testing::Values(Failure{"crashes_in_display", "crashed (exception", 8.0},
                                            // The bridge gives up on a call after 5 s: the sound goes on meanwhile.
-                                           Failure{"hangs_in_display", "did not return within 5 s", 7.0}),
+                                           Failure{"hangs_in_display", "did not return within 5 s", 12.0}),
                          [](const auto& info) { return info.param.module; });
 
 }  // namespace
