@@ -9,7 +9,7 @@
 
 #include "gst/lum_visualizer.h"
 #include "gst/plugin_catalogue.h"
-#include "host/plugins/plugin_search.h"
+#include "loading/plugins/plugin_search.h"
 
 GST_DEBUG_CATEGORY(lumgst_debug);
 #define GST_CAT_DEFAULT lumgst_debug

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "gst/sample_format.h"
-#include "host/bridge/bridge_client.h"
-#include "host/plugins/plugin_file.h"
 #include "live/live_run.h"
+#include "loading/bridge/bridge_client.h"
+#include "loading/plugins/plugin_file.h"
 #include "rules/block_cutter.h"
 #include "rules/defaults.h"
 

@@ -1,6 +1,6 @@
 #include "gst/plugin_catalogue.h"
 
-#include "host/plugins/host_library.h"
+#include "loading/plugins/host_library.h"
 #include "rules/param_text.h"
 
 namespace lumgst {

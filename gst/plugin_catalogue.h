@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host/plugins/host_library.h"
-#include "host/plugins/plugin_probe.h"
+#include "loading/plugins/host_library.h"
+#include "loading/plugins/plugin_probe.h"
 
 namespace lumgst {
 
@@ -41,7 +41,7 @@ std::vector<std::filesystem::path> elementSearchFolders();
 // width" is "line-width"), unique among `taken` and GstObject's own.
 std::string propertyName(const std::string& settingName, uint32_t id, const std::vector<std::string>& taken);
 
-// An element factory name or type name part from a file name (host/plugins' rule).
+// An element factory name or type name part from a file name (the rule of loading/plugins).
 using lumhost::identifierPart;
 
 // Describes the plug-in in `file`; the description's probe says whether it loaded.

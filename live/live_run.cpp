@@ -10,10 +10,10 @@
 #include <new>
 #include <thread>
 
-#include "host/bridge/bridge_protocol.h"
-#include "host/plugins/plugin_file.h"
-#include "host/plugins/plugin_module.h"
-#include "host/plugins/plugin_params.h"
+#include "loading/bridge/bridge_protocol.h"
+#include "loading/plugins/plugin_file.h"
+#include "loading/plugins/plugin_module.h"
+#include "loading/plugins/plugin_params.h"
 #include "rules/block_cutter.h"
 
 namespace lumlive {

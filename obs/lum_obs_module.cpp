@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/plugins/plugin_search.h"
+#include "loading/plugins/plugin_search.h"
 #include "obs/lum_source.h"
 #include "obs/source_catalogue.h"
 

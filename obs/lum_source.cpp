@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "host/plugins/plugin_presets.h"
 #include "live/live_run.h"
 #include "live/settings_mirror.h"
+#include "loading/plugins/plugin_presets.h"
 #include "obs/frame_alpha.h"
 #include "obs/preset_choice.h"
 #include "obs/speaker_layout.h"

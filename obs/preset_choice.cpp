@@ -1,6 +1,6 @@
 #include "obs/preset_choice.h"
 
-#include "host/plugins/plugin_presets.h"
+#include "loading/plugins/plugin_presets.h"
 
 namespace lumobs {
 

@@ -1,6 +1,6 @@
 #include "obs/source_catalogue.h"
 
-#include "host/plugins/host_library.h"
+#include "loading/plugins/host_library.h"
 #include "rules/param_text.h"
 
 namespace lumobs {

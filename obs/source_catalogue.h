@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/plugins/plugin_probe.h"
+#include "loading/plugins/plugin_probe.h"
 
 namespace lumobs {
 

@@ -28,13 +28,13 @@
 
 #include <time.h>
 
-#include "host/bridge/bridge_protocol.h"
-#include "host/plugins/host_library.h"
-#include "host/plugins/plugin_presets.h"
-#include "host/plugins/plugin_probe.h"
-#include "host/plugins/plugin_search.h"
 #include "live/live_run.h"
 #include "live/settings_mirror.h"
+#include "loading/bridge/bridge_protocol.h"
+#include "loading/plugins/host_library.h"
+#include "loading/plugins/plugin_presets.h"
+#include "loading/plugins/plugin_probe.h"
+#include "loading/plugins/plugin_search.h"
 #include "rules/block_cutter.h"
 #include "rules/defaults.h"
 #include "rules/param_text.h"

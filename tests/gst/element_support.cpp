@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host/plugins/plugin_module.h"
-#include "host/plugins/plugin_params.h"
+#include "loading/plugins/plugin_module.h"
+#include "loading/plugins/plugin_params.h"
 #include "sound_files.h"
 
 namespace gsttest {

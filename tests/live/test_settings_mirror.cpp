@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "host/plugins/plugin_params.h"
 #include "live/settings_mirror.h"
+#include "loading/plugins/plugin_params.h"
 #include "rules/param_text.h"
 #include "rules/presets.h"
 

@@ -19,8 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/plugins/plugin_module.h"
-#include "host/plugins/plugin_params.h"
+#include "loading/plugins/plugin_module.h"
+#include "loading/plugins/plugin_params.h"
 #include "rules/block_cutter.h"
 #include "sound_files.h"
 

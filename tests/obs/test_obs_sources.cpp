@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/plugins/plugin_probe.h"
+#include "loading/plugins/plugin_probe.h"
 #include "obs/source_catalogue.h"
 #include "obs_support.h"
 #include "rules/defaults.h"

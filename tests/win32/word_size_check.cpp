@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/bridge/word_size.h"
+#include "loading/bridge/word_size.h"
 
 int main(int argc, char** argv) {
     if (argc != 2 || (std::strcmp(argv[1], "32") != 0 && std::strcmp(argv[1], "64") != 0)) {

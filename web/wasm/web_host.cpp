@@ -1,14 +1,14 @@
 // What the page needs besides the rules (web_rules.cpp) and the block
 // cutter (web_cutter.cpp): the count of frames a sound gives, the canvas
-// record, lumhost's demo signal, and a canvas made into an ImageData's
+// record, the demo signal lumhost plays, and a canvas made into an ImageData's
 // bytes. Sample counts cross as doubles, which hold every count of a long
 // file exactly where a 32-bit integer would not.
 #include <cstdint>
 #include <vector>
 
-#include "host/sound/demo_signal.h"
 #include "lum_plugin.h"
 #include "rules/block_cutter.h"
+#include "rules/demo_signal.h"
 #include "web/wasm/web_text.h"
 
 namespace {
@@ -26,13 +26,13 @@ WEB_EXPORT double webFramesFor(double sampleFrames, int sampleRate, int fps) {
 // The demo signal, read front to back: open, read, close. A read gives up to
 // `count` stereo sample frames as the cutter takes them, the left plane and
 // then the right (each as long as the count read); the count read.
-WEB_EXPORT void* webDemoOpen() { return lumhost::makeDemoSignal().release(); }
+WEB_EXPORT void* webDemoOpen() { return new lumrules::DemoSignal; }
 
 WEB_EXPORT int webDemoRead(void* demo, float* planar, int count) {
     if (demo == nullptr || planar == nullptr || count <= 0) return 0;
     static std::vector<float> interleaved;
     interleaved.resize(2 * static_cast<std::size_t>(count));
-    const auto got = static_cast<lumhost::AudioSource*>(demo)->read(interleaved.data(), static_cast<std::size_t>(count));
+    const auto got = static_cast<lumrules::DemoSignal*>(demo)->read(interleaved.data(), static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < got; ++i) {
         planar[i] = interleaved[2 * i];
         planar[got + i] = interleaved[2 * i + 1];
@@ -40,11 +40,11 @@ WEB_EXPORT int webDemoRead(void* demo, float* planar, int count) {
     return static_cast<int>(got);
 }
 
-WEB_EXPORT void webDemoClose(void* demo) { delete static_cast<lumhost::AudioSource*>(demo); }
+WEB_EXPORT void webDemoClose(void* demo) { delete static_cast<lumrules::DemoSignal*>(demo); }
 
-WEB_EXPORT int webDemoRate() { return lumhost::demoSampleRate; }
+WEB_EXPORT int webDemoRate() { return lumrules::demoSampleRate; }
 
-WEB_EXPORT double webDemoFrames() { return static_cast<double>(lumhost::demoSampleRate) * lumhost::demoSeconds; }
+WEB_EXPORT double webDemoFrames() { return static_cast<double>(lumrules::demoFrames); }
 
 // A canvas of width x height black pixels for lumDisplaySoundData, the
 // page's until webCanvasFree; null for a size the plug-in could not draw on.
